@@ -1,0 +1,5 @@
+#include "ui/AppRun.h"
+
+int main(int argc, char** argv) {
+    return vnk::ui::runVarnock(argc, argv);
+}
