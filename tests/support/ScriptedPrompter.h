@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Prompter.h"
+#include "app/ui/Prompter.h"
 
 #include <QFont>
 #include <QStringList>
