@@ -1,0 +1,17 @@
+#pragma once
+
+#include "Connection.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace vnk::db {
+
+// Opens an ODBC connection: the string goes to SQLDriverConnect unchanged, except that
+// credentials (the login prompt's answer) replace or add UID/PWD. Login failures raise
+// a DbError whose text begins "Login failed for user".
+std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
+                                       const std::optional<Credentials>&);
+
+}  // namespace vnk::db
