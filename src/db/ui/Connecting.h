@@ -20,5 +20,8 @@ void ReconnectLast(TQueryExport& main);
 // was reported.
 bool ConnectQueryFile(TQueryExport& main, const QString& connName, const QString& connString,
                       const QString& queryFilePath);
+// The same without a window (a batch run on QCoreApplication): main may be null.
+bool ConnectQueryFile(TQueryExport* main, const QString& connName, const QString& connString,
+                      const QString& queryFilePath);
 
 }  // namespace vnk::ui

@@ -27,15 +27,29 @@ public:
     void bnDeleteClick();
 
     TConnectionString* connectionStringDialog() const { return dlgConnString_; }
+    QLineEdit* nameBox() const { return txtConnName_; }
+    QListWidget* fileList() const { return lvFiles_; }
+
+    // The question asked when a new connection name has no .udl or .txt extension.
+    static QString udlOrTxtQuestion();
 
 protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    // Button and list handlers: an error no step handles goes to the error report.
+    void connectClicked();
+    void refreshClicked();
+
     TQueryExport* main_;
     TConnectionString* dlgConnString_ = nullptr;
     QLineEdit* txtConnName_ = nullptr;
     QListWidget* lvFiles_ = nullptr;
+    QPushButton* bnAddEdit_ = nullptr;
+    QPushButton* bnDelete_ = nullptr;
+    QPushButton* bnRefresh_ = nullptr;
+    QPushButton* bnConnect_ = nullptr;
+    QPushButton* bnClose_ = nullptr;
 };
 
 }  // namespace vnk::ui

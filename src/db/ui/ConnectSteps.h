@@ -1,0 +1,34 @@
+#pragma once
+
+// Steps shared by the ways of connecting and the connection dialogs.
+
+#include <QString>
+#include <exception>
+
+class QWidget;
+
+namespace vnk::ui {
+
+// The one text of an error: DbError's message, otherwise what() read as UTF-8.
+QString errorText(const std::exception& e);
+QString errorText(std::exception_ptr e);
+
+// A login failure's message begins with exactly this (case-sensitive).
+bool isLoginFailureMessage(const QString& message);
+
+// WorkFolder, or the current directory when none is known.
+QString connectionWorkFolder();
+
+// WorkFolder + "/ConFiles/" (the current directory when no work folder is known).
+QString conFilesFolder();
+
+// Hands connString to the data module's connection (an empty or blank text becomes "-"
+// when substituteDash is set, in connString too) and opens it while `disable` is disabled.
+// With the login prompt on, asks for user and password first (never in a batch run);
+// Cancel fails the open with kLoginCancelledMessage. Returns whether the connection is
+// open; raises what the open raised.
+bool openStep(QWidget* disable, QString& connString, bool substituteDash);
+
+inline const QString kLoginCancelledMessage = QStringLiteral("Login cancelled by the user.");
+
+}  // namespace vnk::ui

@@ -1,0 +1,212 @@
+#include "Connecting.h"
+
+#include "ConnectSteps.h"
+#include "TIBSelectDb.h"
+#include "app/ui/Prompter.h"
+#include "app/ui/TQueryExport.h"
+#include "db/Connection.h"
+#include "db/DataModule.h"
+#include "db/DbError.h"
+#include "share/AppState.h"
+#include "share/ErrorReport.h"
+#include "share/Settings.h"
+#include "share/Text.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QPointer>
+#include <QWidget>
+#include <thread>
+
+namespace vnk::ui {
+
+void runWithEvents(QWidget* disable, const std::function<void()>& call) {
+    if (!QCoreApplication::instance()) {
+        call();
+        return;
+    }
+    QPointer<QWidget> widget(disable);
+    // Only a widget we disabled ourselves is enabled again afterwards.
+    const bool disabledHere = widget && !widget->testAttribute(Qt::WA_Disabled);
+    if (disabledHere)
+        widget->setEnabled(false);
+
+    std::exception_ptr failure;
+    QEventLoop loop;
+    std::thread worker([&] {
+        try {
+            call();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec();
+    // The loop also ends when the application quits; the call must still be finished.
+    worker.join();
+
+    if (disabledHere && widget)
+        widget->setEnabled(true);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+QString errorText(const std::exception& e) {
+    if (const auto* db = dynamic_cast<const db::DbError*>(&e))
+        return db->message();
+    return QString::fromUtf8(e.what());
+}
+
+QString errorText(std::exception_ptr e) {
+    try {
+        std::rethrow_exception(e);
+    } catch (const std::exception& ex) {
+        return errorText(ex);
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
+bool isLoginFailureMessage(const QString& message) {
+    static const QString prefix = QStringLiteral("Login failed for user");
+    return message.startsWith(prefix, Qt::CaseSensitive);
+}
+
+QString connectionWorkFolder() {
+    const QString& wf = appState().WorkFolder;
+    return wf.isEmpty() ? QDir::currentPath() : wf;
+}
+
+QString conFilesFolder() {
+    QString folder = connectionWorkFolder();
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder + QStringLiteral("ConFiles/");
+}
+
+bool openStep(QWidget* disable, QString& connString, bool substituteDash) {
+    db::Connection& conn = db::dm1().ADOConn1;
+    if (substituteDash && TrimText(connString).isEmpty())
+        connString = QStringLiteral("-");
+    conn.setConnectionString(connString);
+    conn.setWorkFolder(connectionWorkFolder());
+
+    std::optional<db::Credentials> credentials;
+    // Nobody answers a question in a batch run.
+    if (conn.loginPrompt() && !appState().IsBatchRun) {
+        QWidget* parent = disable ? disable : mainWindow();
+        const auto reply =
+            prompter().login(parent, db::Connection::name(), db::loginUserName(connString));
+        if (!reply)
+            throw db::DbError(kLoginCancelledMessage);
+        credentials = db::Credentials{reply->user, reply->password};
+    }
+    runWithEvents(disable, [&conn, &credentials] { conn.open(credentials); });
+    return conn.isOpen();
+}
+
+void ReconnectLast(TQueryExport& main) {
+    AppState& st = appState();
+    db::Connection& conn = db::dm1().ADOConn1;
+    const QString lastConnection = ReadSetting(key::Options, QString::fromLatin1(opt::LastConnection));
+    st.ConnString = ReadSetting(key::Options, QString::fromLatin1(opt::LastConnString));
+
+    if (lastConnection.isEmpty()) {
+        prompter().message(&main, QStringLiteral("Please choose a database connection."));
+        if (TIBSelectDb* dialog = main.connectionDialog())
+            dialog->exec();
+        return;
+    }
+
+    auto opened = [&] {
+        st.ConnName = lastConnection;
+        main.updateTitle(true);
+        main.setConnStringLabel(QString());
+        main.LoadSchemaList();
+    };
+    // The main window stays as it is: the start-up attempt disables nothing.
+    try {
+        if (openStep(nullptr, st.ConnString, false))
+            opened();
+    } catch (const std::exception& first) {
+        const QString message = errorText(first);
+        if (isLoginFailureMessage(message)) {
+            conn.setLoginPrompt(true);
+            try {
+                if (openStep(nullptr, st.ConnString, false))
+                    opened();
+            } catch (const std::exception& second) {
+                prompter().message(&main, errorText(second));
+            }
+        } else {
+            prompter().message(&main, message);
+        }
+    }
+    conn.setLoginPrompt(false);
+}
+
+bool ConnectQueryFile(TQueryExport& main, const QString& connName, const QString& connString,
+                      const QString& queryFilePath) {
+    return ConnectQueryFile(&main, connName, connString, queryFilePath);
+}
+
+bool ConnectQueryFile(TQueryExport* main, const QString& connName, const QString& connString,
+                      const QString& queryFilePath) {
+    AppState& st = appState();
+    db::Connection& conn = db::dm1().ADOConn1;
+    st.ConnString = connString;
+    if (conn.isOpen())
+        conn.close();
+
+    auto opened = [&] {
+        st.ConnName = connName;
+        st.CurrentFileName = queryFilePath;
+        if (main) {
+            main->setConnStringLabel(QStringLiteral("Connection String:   ") + st.ConnString);
+            main->setStatusText(5, st.CurrentFileName);
+            main->updateTitle(false);
+            main->LoadSchemaList();
+        }
+    };
+    auto failed = [&](const QString& message) {
+        ReportError(message);
+        conn.setLoginPrompt(false);
+        // A failure in the actions after the open must not leave an unnamed connection.
+        if (conn.isOpen())
+            conn.close();
+        st.ConnName.clear();
+        st.CurrentFileName = queryFilePath;
+        if (main) {
+            main->clearSchemaLists();
+            main->setEnabled(true);
+            main->setStatusText(5, st.CurrentFileName);
+            main->updateTitle(false);
+            main->LoadSchemaList();
+        }
+        return false;
+    };
+
+    try {
+        if (openStep(main, st.ConnString, true))
+            opened();
+        return true;
+    } catch (const std::exception& first) {
+        const QString message = errorText(first);
+        // A batch run cannot answer the login window: the failure is reported as it is.
+        if (!isLoginFailureMessage(message) || st.IsBatchRun)
+            return failed(message);
+    }
+
+    conn.setLoginPrompt(true);
+    try {
+        if (openStep(main, st.ConnString, true))
+            opened();
+    } catch (const std::exception& second) {
+        return failed(errorText(second));
+    }
+    conn.setLoginPrompt(false);
+    return true;
+}
+
+}  // namespace vnk::ui
