@@ -3,12 +3,14 @@
 #include <QMainWindow>
 #include <QStringList>
 
+class QAction;
 class QLabel;
 class QPlainTextEdit;
 class QTextEdit;
+class QToolBar;
 class QToolButton;
 class QComboBox;
-class QListWidget;
+class QTreeWidget;
 class QSplitter;
 class QStatusBar;
 class QTableView;
@@ -43,15 +45,33 @@ public:
 
     TIBSelectDb* connectionDialog() const { return dlgSelectDb_; }
     QPlainTextEdit* editor() const { return memoQuery_; }
+    QTextEdit* executedSqlPanel() const { return richEditTemp_; }
+    QComboBox* schemaCombo() const { return cbSchema_; }
+    QTreeWidget* tableList() const { return lvTables_; }
+    QTreeWidget* fieldList() const { return lvFields_; }
+    QTableView* resultGrid() const { return dbgResult_; }
+    QLabel* catalogLabel() const { return labelCount_; }
+    QLabel* connStringLabel() const { return lblConnString_; }
+    QMenu* recentMenu() const { return mRecent_; }
+    const QStringList& arguments() const { return args_; }
+
+    // Shows RecentFiles in the recent-files menu: entry k shows item k, entries past the
+    // end hidden, "Clear Recent" enabled when the list is not empty.
+    void showRecentFiles();
 
     // The start-up step run when the window is first shown (the kind of run is chosen
     // by the arguments). Public so tests can drive it without showing.
     void FormShow();
     bool formShown() const { return formShown_; }
 
+Q_SIGNALS:
+    // The close was accepted: the process ends.
+    void formClosed();
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void FormCreate();
@@ -59,32 +79,76 @@ private:
     bool FormCloseQuery();
     void FormClose();
     void buildLayout();
+    void buildMainBar();
+    void buildUpperArea();
+    QWidget* buildLowerArea();
+    void buildStatusBar();
+    QToolButton* addCommand(QToolBar* bar, const char* name, const QString& caption,
+                            const QString& hint, int iconKind);
+
     void tbHidePanel1Click();
     void tbHideExecSqlClick();
     void Panel1Resize();
+    void smClearRecentClick();
+    void loadRecentFiles();
+    void memoQueryChange();
+
+    // Panel sizes: the splitters take exact sizes once they know their own extent.
+    void setSchemaPanelWidth(int width);
+    void setTableListHeight(int height);
+    void setUpperAreaHeight(int height);
+    void showExecutedSqlPanel(bool shown);
+    void applyPendingSizes();
+    void readEditorFont();
+    void placeWindow();
+    void writeLayoutSettings();
+
+    // Writes the document; the document workflow replaces this. False: not saved.
+    bool fnSaveToFile(const QString& name);
 
     QStringList args_;
     bool formShown_ = false;
     bool destroyed_ = false;
+    bool sizesApplied_ = false;
+    int wantedSchemaWidth_ = 204;
+    int wantedTableHeight_ = 132;
+    int wantedUpperHeight_ = 304;
     TIBSelectDb* dlgSelectDb_ = nullptr;
     QPlainTextEdit* memoQuery_ = nullptr;
     QTextEdit* richEditTemp_ = nullptr;
     QLabel* lblConnString_ = nullptr;
     QLabel* labelCount_ = nullptr;
     QComboBox* cbSchema_ = nullptr;
-    QListWidget* lvTables_ = nullptr;
-    QListWidget* lvFields_ = nullptr;
+    QTreeWidget* lvTables_ = nullptr;
+    QTreeWidget* lvFields_ = nullptr;
     QWidget* panel1_ = nullptr;
     QWidget* panelDev_ = nullptr;
     QWidget* panelExecuteSql_ = nullptr;
     QSplitter* splitterMain_ = nullptr;
     QSplitter* splitterDev_ = nullptr;
     QSplitter* splitterSchema_ = nullptr;
+    QToolBar* mainBar_ = nullptr;
+    QToolBar* runBar_ = nullptr;
     QToolButton* tbHidePanel1_ = nullptr;
+    QToolButton* tbNew_ = nullptr;
+    QToolButton* tbOpen_ = nullptr;
+    QToolButton* tbSave_ = nullptr;
+    QToolButton* tbSaveAs_ = nullptr;
+    QToolButton* tbDBConnection_ = nullptr;
+    QToolButton* tbGuideline_ = nullptr;
+    QToolButton* tbAbout_ = nullptr;
+    QToolButton* tbExit_ = nullptr;
     QToolButton* tbHideExecSql_ = nullptr;
+    QToolButton* tbExecToScreen_ = nullptr;
+    QToolButton* tbExecToFile_ = nullptr;
+    QToolButton* tbSaveResultToFile_ = nullptr;
+    QToolButton* tbInsertParameter_ = nullptr;
     QTableView* dbgResult_ = nullptr;
     QLabel* statusPanels_[5] = {};
+    QMenu* mOpen_ = nullptr;
     QMenu* mRecent_ = nullptr;
+    QAction* smFile_[10] = {};
+    QAction* smClearRecent_ = nullptr;
 };
 
 // The one main window of the process (set by its constructor).

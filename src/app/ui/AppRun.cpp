@@ -1,0 +1,100 @@
+#include "AppRun.h"
+
+#include "Prompter.h"
+#include "TQueryExport.h"
+#include "db/DataModule.h"
+#include "share/AppState.h"
+#include "share/ErrorReport.h"
+#include "share/Text.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace vnk::ui {
+
+namespace {
+
+const QString kAppTitle = QStringLiteral("Varnock (Dozidizur Module)");
+
+QStringList argumentsOf(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
+
+// The interactive run: no argument, or one query file to open.
+int runInteractive(int argc, char** argv, const QStringList& args) {
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(kAppTitle);
+
+    QtPrompter dialogs;
+    setPrompter(&dialogs);
+    setInteractiveErrorSink([](const QString& message) {
+        QWidget* parent = QApplication::activeModalWidget();
+        if (!parent)
+            parent = mainWindow();
+        prompter().message(parent, message);
+    });
+
+    int code = 0;
+    {
+        // The main window creates the connection dialog; the data module comes next.
+        TQueryExport main(args);
+        (void)db::dm1();
+        // Closing the main window ends the process, whatever else is still open.
+        QObject::connect(&main, &TQueryExport::formClosed, &app, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        main.show();  // runs FormShow before the window appears
+        code = app.exec();
+    }  // FormDestroy writes the layout while the application still exists
+    setInteractiveErrorSink({});
+    setPrompter(nullptr);
+    Q_UNUSED(code);
+    return 0;  // an interactive run always ends with 0
+}
+
+// The unattended run: no window, errors to the event log. Only the argument checks so
+// far; running the query file and writing the output come with the batch command.
+int runBatch(int argc, char** argv, const QStringList& args) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(kAppTitle);
+    AppState& st = appState();
+    st.IsBatchRun = true;
+    st.BatchArguments = args;
+
+    if (const QString error = checkQueryFileArgument(TrimText(args.at(0))); !error.isEmpty()) {
+        ReportError(error);
+        st.IsBatchRun = false;
+        return 1;
+    }
+    if (args.size() != 5) {
+        ReportError(QStringLiteral("Error - Total number of parameter must either be 1 or 5."));
+        st.IsBatchRun = false;
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+QString checkQueryFileArgument(const QString& firstArgument) {
+    const QString quoted = u'"' + firstArgument + u'"';
+    if (!QFileInfo(firstArgument).isFile())
+        return QStringLiteral("Error - Query file: ") + quoted + QStringLiteral(" not found.");
+    if (FileKind(firstArgument) != QStringLiteral(".VNK"))
+        return QStringLiteral("Error - Query file: ") + quoted +
+               QStringLiteral(" is not a valid file type.");
+    return {};
+}
+
+int runVarnock(int argc, char** argv) {
+    const QStringList args = argumentsOf(argc, argv);
+    if (args.size() >= 2)
+        return runBatch(argc, argv, args);
+    return runInteractive(argc, argv, args);
+}
+
+}  // namespace vnk::ui
