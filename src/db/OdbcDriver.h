@@ -14,4 +14,9 @@ namespace vnk::db {
 std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
                                        const std::optional<Credentials>&);
 
+// The string handed to SQLDriverConnect: credentials replace UID/PWD (and their
+// synonyms), braced when they hold ';', '{', '}' or outer blanks.
+QString odbcConnectionString(const QString& connectionString,
+                             const std::optional<Credentials>& credentials);
+
 }  // namespace vnk::db

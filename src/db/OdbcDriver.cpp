@@ -1,0 +1,414 @@
+#include "OdbcDriver.h"
+
+#include "ConnectionString.h"
+#include "OdbcHandles.h"
+#include "OdbcRows.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+namespace vnk::db {
+
+namespace odbc {
+
+std::vector<Diagnostic> diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+    std::vector<Diagnostic> out;
+    if (handle == SQL_NULL_HANDLE)
+        return out;
+    std::vector<SQLWCHAR> text(1024);
+    for (SQLSMALLINT i = 1; i < 256; ++i) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT len = 0;
+        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, i, state, &native, text.data(),
+                                      static_cast<SQLSMALLINT>(text.size()), &len);
+        if (rc == SQL_SUCCESS_WITH_INFO && len >= static_cast<SQLSMALLINT>(text.size())) {
+            text.resize(static_cast<std::size_t>(len) + 1);
+            rc = SQLGetDiagRecW(handleType, handle, i, state, &native, text.data(),
+                                static_cast<SQLSMALLINT>(text.size()), &len);
+        }
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        const qsizetype units = std::clamp<qsizetype>(len, 0, text.size() - 1);
+        out.push_back({fromWide(state, 5), static_cast<int>(native), fromWide(text.data(), units)});
+    }
+    return out;
+}
+
+DbError errorFrom(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* call) {
+    std::vector<Diagnostic> records = diagnostics(handleType, handle);
+    if (records.empty()) {
+        QString text = QStringLiteral("%1 failed").arg(QLatin1String(call));
+        if (rc == SQL_INVALID_HANDLE)
+            text += QStringLiteral(" (invalid handle)");
+        return DbError(text);
+    }
+    // Warnings (class 01) may come before the error that made the call fail.
+    auto main = std::find_if(records.begin(), records.end(),
+                             [](const Diagnostic& d) { return !d.sqlState.startsWith(u"01"); });
+    if (main == records.end())
+        main = records.begin();
+    const Diagnostic first = *main;
+    return DbError(first.text, first.sqlState, first.nativeCode, std::move(records));
+}
+
+}  // namespace odbc
+
+using namespace odbc;
+
+namespace {
+
+QString braced(const QString& value) {
+    const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
+                       value.trimmed() == value;
+    if (plain)
+        return value;
+    QString v = value;
+    v.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return u'{' + v + u'}';
+}
+
+SQLPOINTER attrValue(SQLULEN v) {
+    return reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(v));
+}
+
+// One open ODBC connection; rows in flight keep it alive.
+struct Session {
+    Environment env;
+    Dbc dbc;
+    FetchCaps caps;
+    QString patternEscape;
+    QString currentCatalog;
+    bool schemas = true;
+};
+
+// Schema names for a driver without schemas: the current catalog, or SQLite's "main".
+QString standInSchema(const Session& s) {
+    return s.currentCatalog.isEmpty() ? QStringLiteral("main") : s.currentCatalog;
+}
+
+// A result of texts built here (the schemata of a driver without schemas).
+class TextRows final : public RowSource {
+public:
+    TextRows(const QStringList& names, std::vector<std::vector<std::optional<QString>>> rows)
+        : rows_(std::move(rows)) {
+        for (const QString& n : names)
+            fields_.push_back(FieldInfo{n, FieldKind::WideString, 0, 0, 0, 0});
+    }
+    const std::vector<FieldInfo>& fields() const override { return fields_; }
+    bool next() override {
+        if (++row_ >= rows_.size())
+            return false;
+        current_.clear();
+        for (const auto& v : rows_[row_])
+            current_.push_back(v ? v->toStdString() : std::string());
+        return true;
+    }
+    bool isNull(int col) const override { return !rows_[row_][static_cast<std::size_t>(col)]; }
+    std::int64_t int64At(int) const override { return 0; }
+    double doubleAt(int) const override { return 0; }
+    std::string_view textAt(int col) const override { return current_[static_cast<std::size_t>(col)]; }
+    QByteArray bytesAt(int) const override { return {}; }
+    DateTimeValue dateTimeAt(int) const override { return 0; }
+    bool boolAt(int) const override { return false; }
+
+private:
+    std::vector<FieldInfo> fields_;
+    std::vector<std::vector<std::optional<QString>>> rows_;
+    std::vector<std::string> current_;
+    std::size_t row_ = static_cast<std::size_t>(-1);
+};
+
+// Chosen columns of another source under new names (catalog results to schema rowsets).
+class RenamedRows final : public RowSource {
+public:
+    RenamedRows(std::unique_ptr<RowSource> src, const std::vector<std::pair<int, QString>>& map)
+        : src_(std::move(src)) {
+        for (const auto& [col, name] : map) {
+            cols_.push_back(col);
+            FieldInfo f = src_->fields().at(static_cast<std::size_t>(col));
+            f.name = name;
+            fields_.push_back(f);
+        }
+    }
+    const std::vector<FieldInfo>& fields() const override { return fields_; }
+    bool next() override { return src_->next(); }
+    bool isNull(int c) const override { return src_->isNull(at(c)); }
+    std::int64_t int64At(int c) const override { return src_->int64At(at(c)); }
+    double doubleAt(int c) const override { return src_->doubleAt(at(c)); }
+    std::string_view textAt(int c) const override { return src_->textAt(at(c)); }
+    QByteArray bytesAt(int c) const override { return src_->bytesAt(at(c)); }
+    DateTimeValue dateTimeAt(int c) const override { return src_->dateTimeAt(at(c)); }
+    bool boolAt(int c) const override { return src_->boolAt(at(c)); }
+
+private:
+    int at(int c) const { return cols_[static_cast<std::size_t>(c)]; }
+    std::unique_ptr<RowSource> src_;
+    std::vector<int> cols_;
+    std::vector<FieldInfo> fields_;
+};
+
+class OdbcDriver final : public Driver {
+public:
+    explicit OdbcDriver(std::shared_ptr<Session> s) : s_(std::move(s)) {}
+
+    std::unique_ptr<RowSource> execute(const QString& sql) override {
+        Statement st = newStatement();
+        st.check(SQLExecDirectW(st.get(), wide(sql), SQL_NTS), "SQLExecDirect");
+        for (;;) {
+            SQLSMALLINT cols = 0;
+            st.check(SQLNumResultCols(st.get(), &cols), "SQLNumResultCols");
+            if (cols > 0)
+                return openRows(std::move(st), cols);
+            // a batch may give counts first and rows later
+            if (st.check(SQLMoreResults(st.get()), "SQLMoreResults") == SQL_NO_DATA)
+                return nullptr;
+        }
+    }
+
+    std::unique_ptr<ResultSet> schema(SchemaKind kind, const QStringList& restrictions) override {
+        const QString catalog = restrictions.value(0);
+        const QString schemaName = restrictions.value(1);
+        const QString table = restrictions.value(2);
+        switch (kind) {
+        case SchemaKind::Schemata:
+            return schemata(catalog, schemaName);
+        case SchemaKind::Tables: {
+            Statement st = newStatement();
+            Args a = args(catalog, schemaName, table);
+            st.check(SQLTablesW(st.get(), a.catalog(), a.catalogLen(), a.schema(), a.schemaLen(),
+                                a.table(), a.tableLen(), nullptr, 0),
+                     "SQLTables");
+            return renamed(std::move(st), {{0, QStringLiteral("TABLE_CATALOG")},
+                                           {1, QStringLiteral("TABLE_SCHEMA")},
+                                           {2, QStringLiteral("TABLE_NAME")},
+                                           {3, QStringLiteral("TABLE_TYPE")}});
+        }
+        case SchemaKind::Columns: {
+            Statement st = newStatement();
+            Args a = args(catalog, schemaName, table);
+            st.check(SQLColumnsW(st.get(), a.catalog(), a.catalogLen(), a.schema(), a.schemaLen(),
+                                 a.table(), a.tableLen(), nullptr, 0),
+                     "SQLColumns");
+            return renamed(std::move(st), {{0, QStringLiteral("TABLE_CATALOG")},
+                                           {1, QStringLiteral("TABLE_SCHEMA")},
+                                           {2, QStringLiteral("TABLE_NAME")},
+                                           {3, QStringLiteral("COLUMN_NAME")},
+                                           {16, QStringLiteral("ORDINAL_POSITION")},
+                                           {4, QStringLiteral("DATA_TYPE")}});
+        }
+        }
+        return nullptr;
+    }
+
+    void beginTransaction() override {
+        s_->dbc.check(SQLSetConnectAttrW(s_->dbc.get(), SQL_ATTR_AUTOCOMMIT,
+                                         attrValue(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER),
+                      "SQLSetConnectAttr");
+    }
+    void commit() override { endTransaction(SQL_COMMIT); }
+    void rollback() override { endTransaction(SQL_ROLLBACK); }
+
+private:
+    // Catalog function arguments: empty means any (a null pointer); names are
+    // search patterns, so their pattern characters are escaped.
+    struct Args {
+        std::optional<QString> cat, sch, tab;
+        static SQLWCHAR* p(const std::optional<QString>& v) { return v ? wide(*v) : nullptr; }
+        static SQLSMALLINT n(const std::optional<QString>& v) { return v ? SQL_NTS : 0; }
+        SQLWCHAR* catalog() const { return p(cat); }
+        SQLSMALLINT catalogLen() const { return n(cat); }
+        SQLWCHAR* schema() const { return p(sch); }
+        SQLSMALLINT schemaLen() const { return n(sch); }
+        SQLWCHAR* table() const { return p(tab); }
+        SQLSMALLINT tableLen() const { return n(tab); }
+    };
+
+    QString pattern(const QString& name) const {
+        if (s_->patternEscape.isEmpty())
+            return name;
+        QString out;
+        for (QChar c : name) {
+            if (c == u'_' || c == u'%' || s_->patternEscape.contains(c))
+                out += s_->patternEscape;
+            out += c;
+        }
+        return out;
+    }
+
+    Args args(const QString& catalog, const QString& schemaName, const QString& table) const {
+        Args a;
+        if (!catalog.isEmpty())
+            a.cat = catalog;
+        if (!s_->schemas) {
+            // The stand-in schema of a driver without schemas is its current catalog (or nothing).
+            if (!schemaName.isEmpty() && schemaName == standInSchema(*s_) &&
+                !s_->currentCatalog.isEmpty() && !a.cat)
+                a.cat = s_->currentCatalog;
+        } else if (!schemaName.isEmpty()) {
+            a.sch = pattern(schemaName);
+        }
+        if (!table.isEmpty())
+            a.tab = pattern(table);
+        return a;
+    }
+
+    std::unique_ptr<ResultSet> schemata(const QString& catalog, const QString& schemaName) {
+        std::vector<std::vector<std::optional<QString>>> found;
+        const std::optional<QString> current =
+            s_->currentCatalog.isEmpty() ? std::nullopt : std::optional<QString>(s_->currentCatalog);
+        if (!s_->schemas) {
+            found.push_back({current, standInSchema(*s_)});
+        } else {
+            Statement st = newStatement();
+            const QString all = QStringLiteral(SQL_ALL_SCHEMAS);
+            SQLWCHAR none[1] = {0};
+            st.check(SQLTablesW(st.get(), none, 0, wide(all), SQL_NTS, none, 0, none, 0),
+                     "SQLTables");
+            auto src = openRows(std::move(st), 0);
+            QStringList seen;
+            while (src->next()) {
+                if (src->isNull(1))
+                    continue;
+                const QString name = QString::fromUtf8(src->textAt(1));
+                if (seen.contains(name))
+                    continue;
+                seen << name;
+                std::optional<QString> cat = current;
+                if (!src->isNull(0) && !src->textAt(0).empty())
+                    cat = QString::fromUtf8(src->textAt(0));
+                found.push_back({cat, name});
+            }
+        }
+        std::erase_if(found, [&](const auto& r) {
+            return (!catalog.isEmpty() && r[0].value_or(QString()) != catalog) ||
+                   (!schemaName.isEmpty() && r[1].value_or(QString()) != schemaName);
+        });
+        TextRows src({QStringLiteral("CATALOG_NAME"), QStringLiteral("SCHEMA_NAME")}, std::move(found));
+        return ResultSet::fetchAll(src);
+    }
+
+    Statement newStatement() const { return Statement(SQL_HANDLE_DBC, s_->dbc.get()); }
+
+    std::unique_ptr<RowSource> openRows(Statement st, SQLSMALLINT cols) const {
+        if (cols <= 0) {
+            SQLSMALLINT n = 0;
+            st.check(SQLNumResultCols(st.get(), &n), "SQLNumResultCols");
+            cols = n;
+        }
+        return std::make_unique<OdbcRows>(s_, std::move(st), cols, s_->caps);
+    }
+
+    std::unique_ptr<ResultSet> renamed(Statement st,
+                                       const std::vector<std::pair<int, QString>>& map) const {
+        SQLSMALLINT n = 0;
+        st.check(SQLNumResultCols(st.get(), &n), "SQLNumResultCols");
+        std::vector<std::pair<int, QString>> present;
+        for (const auto& m : map)
+            if (m.first < n)
+                present.push_back(m);
+        RenamedRows src(std::make_unique<OdbcRows>(s_, std::move(st), n, s_->caps), present);
+        return ResultSet::fetchAll(src);
+    }
+
+    void endTransaction(SQLSMALLINT how) {
+        s_->dbc.check(SQLEndTran(SQL_HANDLE_DBC, s_->dbc.get(), how), "SQLEndTran");
+        s_->dbc.check(SQLSetConnectAttrW(s_->dbc.get(), SQL_ATTR_AUTOCOMMIT,
+                                         attrValue(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER),
+                      "SQLSetConnectAttr");
+    }
+
+    std::shared_ptr<Session> s_;
+};
+
+QString infoText(const Dbc& dbc, SQLUSMALLINT what) {
+    SQLWCHAR buf[256] = {};
+    SQLSMALLINT bytes = 0;
+    dbc.check(SQLGetInfoW(dbc.get(), what, buf, sizeof buf, &bytes), "SQLGetInfo");
+    return fromWide(buf, std::clamp<qsizetype>(bytes / 2, 0, 255));
+}
+
+SQLUINTEGER infoMask(const Dbc& dbc, SQLUSMALLINT what) {
+    SQLUINTEGER v = 0;
+    dbc.check(SQLGetInfoW(dbc.get(), what, &v, sizeof v, nullptr), "SQLGetInfo");
+    return v;
+}
+
+}  // namespace
+
+QString odbcConnectionString(const QString& connectionString,
+                             const std::optional<Credentials>& credentials) {
+    if (!credentials)
+        return connectionString;
+    QString base = ConnectionString(connectionString)
+                       .without({QStringLiteral("UID"), QStringLiteral("PWD"),
+                                 QStringLiteral("User ID"), QStringLiteral("Password"),
+                                 QStringLiteral("Username")});
+    while (!base.isEmpty() && base.back().isSpace())
+        base.chop(1);
+    if (!base.isEmpty() && !base.endsWith(u';'))
+        base += u';';
+    return base + QStringLiteral("UID=") + braced(credentials->user) + QStringLiteral(";PWD=") +
+           braced(credentials->password);
+}
+
+std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
+                                       const std::optional<Credentials>& credentials) {
+    auto s = std::make_shared<Session>();
+    s->env = Environment(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    s->env.check(SQLSetEnvAttr(s->env.get(), SQL_ATTR_ODBC_VERSION, attrValue(SQL_OV_ODBC3), 0),
+                 "SQLSetEnvAttr");
+    s->dbc = Dbc(s->env);
+
+    const QString text = vnk::db::odbcConnectionString(odbcConnectionString, credentials);
+    const SQLRETURN rc = SQLDriverConnectW(s->dbc.get(), nullptr, wide(text), SQL_NTS, nullptr, 0,
+                                           nullptr, SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) {
+        DbError e = errorFrom(SQL_HANDLE_DBC, s->dbc.get(), rc, "SQLDriverConnect");
+        bool login = isLoginFailure(e.sqlState(), e.message());
+        for (const Diagnostic& d : e.records())
+            login = login || isLoginFailure(d.sqlState, d.text);
+        if (login) {
+            const QString user = credentials ? credentials->user : loginUserName(odbcConnectionString);
+            throw DbError(QStringLiteral("Login failed for user '%1'. ").arg(user) + e.message(),
+                          e.sqlState(), e.nativeCode(), e.records());
+        }
+        throw e;
+    }
+    s->dbc.setConnected();
+
+    // Autocommit until a transaction is begun; commands run without a time limit
+    // (ODBC's default query timeout 0 is left as it is).
+    s->dbc.check(SQLSetConnectAttrW(s->dbc.get(), SQL_ATTR_AUTOCOMMIT, attrValue(SQL_AUTOCOMMIT_ON),
+                                    SQL_IS_UINTEGER),
+                 "SQLSetConnectAttr");
+    try {
+        if (infoMask(s->dbc, SQL_TXN_ISOLATION_OPTION) & SQL_TXN_SERIALIZABLE)
+            s->dbc.check(SQLSetConnectAttrW(s->dbc.get(), SQL_ATTR_TXN_ISOLATION,
+                                            attrValue(SQL_TXN_SERIALIZABLE), SQL_IS_UINTEGER),
+                         "SQLSetConnectAttr");
+    } catch (const DbError&) {
+        // a driver that cannot isolate serializably keeps its own level
+    }
+
+    const SQLUINTEGER getData = infoMask(s->dbc, SQL_GETDATA_EXTENSIONS);
+    s->caps.getDataBound = (getData & SQL_GD_BOUND) != 0;
+    s->caps.blockGetData = (getData & SQL_GD_BLOCK) != 0 &&
+                           (infoMask(s->dbc, SQL_POS_OPERATIONS) & SQL_POS_POSITION) != 0;
+    s->patternEscape = infoText(s->dbc, SQL_SEARCH_PATTERN_ESCAPE);
+    s->schemas = infoMask(s->dbc, SQL_SCHEMA_USAGE) != 0;
+    try {
+        SQLWCHAR buf[256] = {};
+        SQLINTEGER bytes = 0;
+        s->dbc.check(SQLGetConnectAttrW(s->dbc.get(), SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &bytes),
+                     "SQLGetConnectAttr");
+        s->currentCatalog = fromWide(buf, std::clamp<qsizetype>(bytes / 2, 0, 255));
+    } catch (const DbError&) {
+        // no current catalog: the schema rowset leaves CATALOG_NAME empty
+    }
+    return std::make_unique<OdbcDriver>(std::move(s));
+}
+
+}  // namespace vnk::db
