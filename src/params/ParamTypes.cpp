@@ -12,14 +12,16 @@ constexpr auto S = ValueKind::S;
 constexpr auto V = ValueKind::V;
 
 constexpr std::array<ParamTypeInfo, 25> kTable{{
-    {NUM, u"NUM", N, EditorKind::SingleLine, Selection::None, ListSource::None, NumericCheck::Value},
+    {NUM, u"NUM", N, EditorKind::SingleLine, Selection::None, ListSource::None,
+     NumericCheck::Value},
     {NList, u"NList", N, EditorKind::MultiLine, Selection::None, ListSource::None,
      NumericCheck::EachLine},
     {Str, u"Str", S, EditorKind::SingleLine, Selection::None, ListSource::None, NumericCheck::None},
     {Pwd, u"Pwd", S, EditorKind::Password, Selection::None, ListSource::None, NumericCheck::None},
     {SList, u"SList", S, EditorKind::MultiLine, Selection::None, ListSource::None,
      NumericCheck::None},
-    {Text, u"Text", S, EditorKind::MultiLine, Selection::None, ListSource::None, NumericCheck::None},
+    {Text, u"Text", S, EditorKind::MultiLine, Selection::None, ListSource::None,
+     NumericCheck::None},
     {Date, u"Date", S, EditorKind::DatePicker, Selection::None, ListSource::None,
      NumericCheck::None},
     {Time, u"Time", S, EditorKind::TimePicker, Selection::None, ListSource::None,

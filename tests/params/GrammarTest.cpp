@@ -82,7 +82,8 @@ TEST(ScanParameters, FindsDistinctTokensInOrderOfFirstAppearance) {
         {"?Str_x? ?Str_X?", {{"Str", "x"}, {"Str", "X"}}},
         {"?Str_?", {{"Str", ""}}},
         // tokens inside literals and comments count: SQL syntax is ignored
-        {"select '?Str_x?' -- ?NUM_y?\n/* ?Date_z? */", {{"Str", "x"}, {"NUM", "y"}, {"Date", "z"}}},
+        {"select '?Str_x?' -- ?NUM_y?\n/* ?Date_z? */",
+         {{"Str", "x"}, {"NUM", "y"}, {"Date", "z"}}},
         // a closing "?" never opens the next token, but the one after it may
         {"?Str_x??NUM_y?", {{"Str", "x"}, {"NUM", "y"}}},
         {"?Str_x?NUM_y?", {{"Str", "x"}}},

@@ -202,7 +202,8 @@ TEST(SubstituteParameters, ReplacesEveryScannedTokenOnce) {
         {"in (?NUM_a?,?NUM_b?)\n  and ?Text_t?", {"1", "2", "l1\nl2"}, "in (1,2)\n  and 'l1\nl2'"},
         // a value holding a later token, or its own, is not searched again
         {"a = ?Str_x? and b = ?Str_y?", {"?Str_y?", "B"}, "a = '?Str_y?' and b = 'B'"},
-        {"a = ?Str_x? and b = ?NUM_y?", {"?Str_x? ?NUM_y?", "1"}, "a = '?Str_x? ?NUM_y?' and b = 1"},
+        {"a = ?Str_x? and b = ?NUM_y?", {"?Str_x? ?NUM_y?", "1"},
+         "a = '?Str_x? ?NUM_y?' and b = 1"},
         {"a = ?Str_y? and b = ?Str_x?", {"B", "?Str_y?"}, "a = 'B' and b = '?Str_y?'"},
         // an injection attempt stays inside its literal
         {"where name = ?Str_n?", {"x' or '1'='1"}, "where name = 'x'' or ''1''=''1'"},
@@ -227,5 +228,6 @@ TEST(SubstituteParameters, FormatsEveryRecordBeforeReplacing) {
     found[0].EnteredDate = QDate(2020, 1, 2);
     EXPECT_THROW(SubstituteParameters(u8("?Date_d? ?DATE_d?"), found), ParamError);
     found[1].EnteredDate = QDate(1999, 1, 1);
-    EXPECT_EQ(SubstituteParameters(u8("?Date_d? ?DATE_d?"), found), u8("'2020-01-02' '2020-01-02'"));
+    EXPECT_EQ(SubstituteParameters(u8("?Date_d? ?DATE_d?"), found),
+              u8("'2020-01-02' '2020-01-02'"));
 }
