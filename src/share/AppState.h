@@ -5,7 +5,6 @@
 
 namespace vnk {
 
-struct QueryParameter;  // defined with the parameter grammar
 
 // Options of the pending export (filled by the output selection).
 struct OutputOptions {
@@ -57,7 +56,7 @@ struct AppState {
 
     OutputOptions Output;
 
-    // ParameterList is owned by the parameter layer and lives beside this record.
+    // The parameter list is owned by the parameter layer (appParameterList()).
 };
 
 AppState& appState();
