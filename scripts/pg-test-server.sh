@@ -6,6 +6,7 @@
 #                                 database varnock_test, loads the Chinook sample into the
 #                                 database chinook and prints ONE line on stdout: the ODBC
 #                                 connection string. Everything else goes to stderr.
+#                                 (varnock may create roles: the login tests make their own.)
 #   pg-test-server.sh stop DIR    stops it; succeeds when nothing runs there.
 #
 # Run as root (CI), the server runs as the postgres system user. The sample data is looked
@@ -120,7 +121,7 @@ EOF
 
     as_server "$PGBIN/psql" -X -q -h "$DIR" -p "$port" -U "$SERVER_USER" -d postgres \
         -v ON_ERROR_STOP=1 >&2 <<EOF
-CREATE ROLE varnock LOGIN CREATEDB PASSWORD '$password';
+CREATE ROLE varnock LOGIN CREATEDB CREATEROLE PASSWORD '$password';
 CREATE DATABASE varnock_test OWNER varnock ENCODING 'UTF8';
 EOF
 

@@ -236,12 +236,10 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
             (numericAttribute(stmt_, colNo, SQL_DESC_FIXED_PREC_SCALE) == SQL_TRUE ||
              typeName.compare(u"money", Qt::CaseInsensitive) == 0 ||
              typeName.compare(u"smallmoney", Qt::CaseInsensitive) == 0);
-        const SQLLEN display = numericAttribute(stmt_, colNo, SQL_DESC_DISPLAY_SIZE);
 
         FieldInfo& f = fields_[c];
         f.name = fromWide(name.data(), std::clamp<qsizetype>(nameLen, 0, name.size() - 1));
         f.kind = kindOf(type, isUnsigned, isMoney, typeName);
-        f.displayWidth = clampInt(display);
         if (isTextKind(f.kind) || f.kind == FieldKind::Bytes || f.kind == FieldKind::VarBytes ||
             f.kind == FieldKind::Blob)
             f.size = clampInt(static_cast<SQLLEN>(std::min<SQLULEN>(size, 0x7fffffff)));
@@ -249,6 +247,7 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
             f.precision = clampInt(static_cast<SQLLEN>(std::min<SQLULEN>(size, 0x7fffffff)));
             f.scale = std::max<int>(digits, 0);
         }
+        f.displayWidth = defaultDisplayWidth(f.kind, f.size);
 
         Column& col = cols_[c];
         col.storage = storageOf(f.kind);
