@@ -40,6 +40,8 @@ bool isTextKind(FieldKind kind);
 bool isIntegerKind(FieldKind kind);
 bool isDateTimeKind(FieldKind kind);
 const char* kindName(FieldKind kind);
+// Characters a value of the kind needs to show; size is the declared length (0: unknown).
+int defaultDisplayWidth(FieldKind kind, int size);
 
 struct FieldInfo {
     QString name;  // display name: the column name the database returned

@@ -11,6 +11,9 @@
 
 namespace vnk::db {
 
+class ColumnStore;  // compact per-column storage
+class ResultSet;
+
 // Forward-only rows straight from a provider: a batch export streams through this
 // without holding the rows. Values of the current row are read by column and storage
 // form; a text is UTF-8, valid until the next call of next().
@@ -26,9 +29,20 @@ public:
     virtual QByteArray bytesAt(int col) const = 0;        // Bytes storage
     virtual DateTimeValue dateTimeAt(int col) const = 0;
     virtual bool boolAt(int col) const = 0;
+
+    // The storage form that holds the current (non-null) value exactly: the column's own
+    // form, unless a provider with dynamic typing (SQLite) sent a value of another form.
+    // A held result then widens the column (integers to doubles, anything to text, text
+    // to bytes); such a value can always be read with textAt(), or bytesAt() for Bytes.
+    virtual Storage valueStorage(int col) const {
+        return storageOf(fields()[static_cast<std::size_t>(col)].kind);
+    }
+
+    // Appends every remaining row to a held result (ResultSet::fetchAll). The default goes
+    // row by row through the accessors above; a provider may fill the column store itself.
+    virtual void appendRemainingTo(ResultSet& target);
 };
 
-class ColumnStore;  // compact per-column storage
 
 // A result held whole on the client: record count, current record, bookmarks and a
 // client-side sort. Rows are addressed in the current sort order (0-based); the
@@ -56,6 +70,8 @@ public:
     void next();
     void prior();
     void moveTo(std::int64_t recNo);
+    // As a dataset: next() on the last record sets eof and stays there, prior() on the
+    // first sets bof; first() sets bof, last() sets eof; an empty result has both.
     bool eof() const;
     bool bof() const;
 
@@ -92,6 +108,18 @@ public:
 
     // building
     void appendRow(const RowSource& src);
+    // One row of values in field order (schema rowsets, tests): a null QVariant is null;
+    // others convert to the column's storage (dates from QDate, QTime or QDateTime).
+    void appendValues(const QVariantList& values);
+    // Field names of a provider's rowset made to the names callers read.
+    void setFieldName(int col, const QString& name);
+
+    // For providers filling the store directly (RowSource::appendRemainingTo): values go
+    // into store() column by column; appendCell() takes one value of the source in any
+    // storage form (widening the column when the value needs it); endRow() ends a row.
+    ColumnStore& store() { return *store_; }
+    void appendCell(const RowSource& src, int col);
+    void endRow();
 
 private:
     std::vector<FieldInfo> fields_;
@@ -99,6 +127,12 @@ private:
     std::vector<std::uint32_t> order_;  // empty: fetched order
     QString sort_;
     std::int64_t cur_ = -1;  // 0-based index into the current order
+    bool bof_ = true;
+    bool eof_ = true;
+
+    std::uint32_t physical(std::int64_t row) const;
+    void appendMismatch(const RowSource& src, int col, Storage vs);
+    void toTextColumn(int col);
 };
 
 }  // namespace vnk::db
