@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
@@ -449,8 +450,9 @@ void TQueryExport::FormCreate() {
     readEditorFont();
 }
 
-// Window rectangle from the settings. A first start (no stored position) centres the
-// window on the screen; once a position has been stored it wins.
+// Window rectangle from the settings. A first start (no position stored at all) centres
+// the window on the screen; once a position has been stored it wins, and a stored value
+// that is no number falls back to its default.
 void TQueryExport::placeWindow() {
     const QString topText = optionText(opt::WinTop.name);
     const QString leftText = optionText(opt::WinLeft.name);
@@ -459,7 +461,7 @@ void TQueryExport::placeWindow() {
     const int height = ReadIntSetting(opt::WinHeight);
     const int width = ReadIntSetting(opt::WinWidth);
     QRect rect(left, top, width, height);
-    if (!IsNumericText(topText) && !IsNumericText(leftText)) {
+    if (topText.isEmpty() && leftText.isEmpty()) {
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect avail = screen->availableGeometry();
             rect = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, rect.size(), avail);
@@ -688,10 +690,10 @@ void TQueryExport::setUpperAreaHeight(int height) {
 void TQueryExport::applyPendingSizes() {
     if (sizesApplied_)
         return;
-    sizesApplied_ = true;
+    setFirstPane(splitterDev_, wantedSchemaWidth_);
     setFirstPane(splitterMain_, wantedUpperHeight_);
     setFirstPane(splitterSchema_, wantedTableHeight_);
-    setFirstPane(splitterDev_, wantedSchemaWidth_);
+    sizesApplied_ = true;
     Panel1Resize();
 }
 
@@ -739,8 +741,11 @@ void TQueryExport::Panel1Resize() {
 }
 
 bool TQueryExport::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == panel1_ && e->type() == QEvent::Resize)
-        Panel1Resize();
+    if (watched == panel1_ && e->type() == QEvent::Resize) {
+        const auto* r = static_cast<QResizeEvent*>(e);
+        if (r->size().width() != r->oldSize().width())
+            Panel1Resize();
+    }
     return QMainWindow::eventFilter(watched, e);
 }
 
