@@ -148,6 +148,18 @@ TEST_F(DialogConnect, EmptyFileTriesDashAndShowsTheProviderError) {
     EXPECT_TRUE(dialog->isEnabled());
 }
 
+TEST_F(DialogConnect, UnwritableSettingsFailTheAttemptAndCloseTheConnection) {
+    writeConFile(QStringLiteral("Demo.txt"), makeSqliteDatabase().toUtf8());
+    select(QStringLiteral("Demo.txt"));
+    ASSERT_TRUE(QDir().mkpath(env.settingsFile()));  // fails for root too
+
+    EXPECT_EQ(dialog->fnDBConnect(), 0);
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("Error creating system registry entry")});
+    EXPECT_FALSE(db::dm1().ADOConn1.isOpen());
+    EXPECT_EQ(appState().ConnName, QString());
+    EXPECT_EQ(appState().ConnString, QString());
+}
+
 TEST_F(DialogConnect, NothingSelectedOnlyRebuildsTheTitle) {
     appState().ConnName = QStringLiteral("Kept.udl");
     appState().ConnString = QStringLiteral("kept");

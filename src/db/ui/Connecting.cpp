@@ -42,7 +42,9 @@ void runWithEvents(QWidget* disable, const std::function<void()>& call) {
         }
         QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
-    loop.exec();
+    // With no window to disable, input waits until the call is done: a click must not
+    // start another use of the connection while it is being opened.
+    loop.exec(widget ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     // The loop also ends when the application quits; the call must still be finished.
     worker.join();
 

@@ -10,7 +10,8 @@ namespace vnk::ui {
 class TQueryExport;
 
 // Runs a blocking call on a worker thread while `disable` (may be null) is disabled
-// and the event loop keeps running; rethrows what the call raised.
+// and the event loop keeps running (without a widget, user input waits until the call is
+// done); rethrows what the call raised.
 void runWithEvents(QWidget* disable, const std::function<void()>& call);
 
 // Start-up: reopens the last connection opened from the connection dialog, or asks for one.
