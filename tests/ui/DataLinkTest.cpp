@@ -77,7 +77,8 @@ TEST_F(DataLinkDialog, ExistingFileIsParsedBackIntoTheFields) {
         EXPECT_EQ(child<QLineEdit>(d, "txtUser")->text(), QStringLiteral("me"));
         EXPECT_EQ(child<QLineEdit>(d, "txtPassword")->text(), QStringLiteral("secret"));
         EXPECT_EQ(child<QLineEdit>(d, "txtPassword")->echoMode(), QLineEdit::Password);
-        EXPECT_EQ(child<QLineEdit>(d, "txtPreview")->text(), written);
+        EXPECT_EQ(child<QLineEdit>(d, "txtPreview")->text(),
+                  QString(written).replace(QStringLiteral("PWD=secret"), QStringLiteral("PWD=******")));
         // Switch to a data source name.
         child<QRadioButton>(d, "rbDsn")->setChecked(true);
         child<QComboBox>(d, "cbDsn")->setCurrentText(QStringLiteral("Sales DB"));

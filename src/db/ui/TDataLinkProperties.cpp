@@ -189,7 +189,12 @@ void TDataLinkProperties::providerChanged() {
 }
 
 void TDataLinkProperties::updatePreview() {
-    txtPreview_->setText(connectionString());
+    // The password stays masked here as it is in its own box.
+    db::DataLink shown = link();
+    if (!shown.password.isEmpty())
+        shown.password = QString(shown.password.size(), u'*');
+    txtPreview_->setText(shown.connectionString());
+    txtPreview_->setCursorPosition(0);
 }
 
 db::DataLink TDataLinkProperties::link() const {
