@@ -13,15 +13,33 @@ namespace vnk::db {
 
 namespace odbc {
 
-std::vector<Diagnostic> diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+std::vector<Diagnostic> diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bool narrow) {
     std::vector<Diagnostic> out;
     if (handle == SQL_NULL_HANDLE)
         return out;
     std::vector<SQLWCHAR> text(1024);
+    std::vector<SQLCHAR> bytes(2048);
     for (SQLSMALLINT i = 1; i < 256; ++i) {
-        SQLWCHAR state[6] = {};
         SQLINTEGER native = 0;
         SQLSMALLINT len = 0;
+        if (narrow) {
+            SQLCHAR state[6] = {};
+            SQLRETURN rc = SQLGetDiagRec(handleType, handle, i, state, &native, bytes.data(),
+                                         static_cast<SQLSMALLINT>(bytes.size()), &len);
+            if (rc == SQL_SUCCESS_WITH_INFO && len >= static_cast<SQLSMALLINT>(bytes.size())) {
+                bytes.resize(static_cast<std::size_t>(len) + 1);
+                rc = SQLGetDiagRec(handleType, handle, i, state, &native, bytes.data(),
+                                   static_cast<SQLSMALLINT>(bytes.size()), &len);
+            }
+            if (!SQL_SUCCEEDED(rc))
+                break;
+            const qsizetype n = std::clamp<qsizetype>(len, 0, bytes.size() - 1);
+            out.push_back({QString::fromLatin1(reinterpret_cast<const char*>(state), 5),
+                           static_cast<int>(native),
+                           QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), n)});
+            continue;
+        }
+        SQLWCHAR state[6] = {};
         SQLRETURN rc = SQLGetDiagRecW(handleType, handle, i, state, &native, text.data(),
                                       static_cast<SQLSMALLINT>(text.size()), &len);
         if (rc == SQL_SUCCESS_WITH_INFO && len >= static_cast<SQLSMALLINT>(text.size())) {
@@ -37,8 +55,9 @@ std::vector<Diagnostic> diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     return out;
 }
 
-DbError errorFrom(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* call) {
-    std::vector<Diagnostic> records = diagnostics(handleType, handle);
+DbError errorFrom(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* call,
+                  bool narrow) {
+    std::vector<Diagnostic> records = diagnostics(handleType, handle, narrow);
     if (records.empty()) {
         QString text = QStringLiteral("%1 failed").arg(QLatin1String(call));
         if (rc == SQL_INVALID_HANDLE)
@@ -156,7 +175,15 @@ public:
 
     std::unique_ptr<RowSource> execute(const QString& sql) override {
         Statement st = newStatement();
-        st.check(SQLExecDirectW(st.get(), wide(sql), SQL_NTS), "SQLExecDirect");
+        if (s_->caps.narrow) {
+            QByteArray text = sql.toUtf8();
+            st.check(SQLExecDirect(st.get(), reinterpret_cast<SQLCHAR*>(text.data()),
+                                   static_cast<SQLINTEGER>(text.size())),
+                     "SQLExecDirect");
+        } else {
+            st.check(SQLExecDirectW(st.get(), wide(sql), static_cast<SQLINTEGER>(sql.size())),
+                     "SQLExecDirect");
+        }
         for (;;) {
             SQLSMALLINT cols = 0;
             st.check(SQLNumResultCols(st.get(), &cols), "SQLNumResultCols");
@@ -178,9 +205,14 @@ public:
         case SchemaKind::Tables: {
             Statement st = newStatement();
             Args a = args(catalog, schemaName, table);
-            st.check(SQLTablesW(st.get(), a.catalog(), a.catalogLen(), a.schema(), a.schemaLen(),
-                                a.table(), a.tableLen(), nullptr, 0),
-                     "SQLTables");
+            if (s_->caps.narrow)
+                st.check(SQLTables(st.get(), a.a(a.cat8), a.n(a.cat8), a.a(a.sch8), a.n(a.sch8),
+                                   a.a(a.tab8), a.n(a.tab8), nullptr, 0),
+                         "SQLTables");
+            else
+                st.check(SQLTablesW(st.get(), a.w(a.cat), a.n(a.cat), a.w(a.sch), a.n(a.sch),
+                                    a.w(a.tab), a.n(a.tab), nullptr, 0),
+                         "SQLTables");
             return renamed(std::move(st), {{0, QStringLiteral("TABLE_CATALOG")},
                                            {1, QStringLiteral("TABLE_SCHEMA")},
                                            {2, QStringLiteral("TABLE_NAME")},
@@ -189,9 +221,14 @@ public:
         case SchemaKind::Columns: {
             Statement st = newStatement();
             Args a = args(catalog, schemaName, table);
-            st.check(SQLColumnsW(st.get(), a.catalog(), a.catalogLen(), a.schema(), a.schemaLen(),
-                                 a.table(), a.tableLen(), nullptr, 0),
-                     "SQLColumns");
+            if (s_->caps.narrow)
+                st.check(SQLColumns(st.get(), a.a(a.cat8), a.n(a.cat8), a.a(a.sch8), a.n(a.sch8),
+                                    a.a(a.tab8), a.n(a.tab8), nullptr, 0),
+                         "SQLColumns");
+            else
+                st.check(SQLColumnsW(st.get(), a.w(a.cat), a.n(a.cat), a.w(a.sch), a.n(a.sch),
+                                     a.w(a.tab), a.n(a.tab), nullptr, 0),
+                         "SQLColumns");
             return renamed(std::move(st), {{0, QStringLiteral("TABLE_CATALOG")},
                                            {1, QStringLiteral("TABLE_SCHEMA")},
                                            {2, QStringLiteral("TABLE_NAME")},
@@ -212,18 +249,27 @@ public:
     void rollback() override { endTransaction(SQL_ROLLBACK); }
 
 private:
-    // Catalog function arguments: empty means any (a null pointer); names are
-    // search patterns, so their pattern characters are escaped.
+    // Catalog function arguments, UTF-16 and UTF-8: empty means any (a null pointer);
+    // names are search patterns, so their pattern characters are escaped.
     struct Args {
         std::optional<QString> cat, sch, tab;
-        static SQLWCHAR* p(const std::optional<QString>& v) { return v ? wide(*v) : nullptr; }
-        static SQLSMALLINT n(const std::optional<QString>& v) { return v ? SQL_NTS : 0; }
-        SQLWCHAR* catalog() const { return p(cat); }
-        SQLSMALLINT catalogLen() const { return n(cat); }
-        SQLWCHAR* schema() const { return p(sch); }
-        SQLSMALLINT schemaLen() const { return n(sch); }
-        SQLWCHAR* table() const { return p(tab); }
-        SQLSMALLINT tableLen() const { return n(tab); }
+        std::optional<QByteArray> cat8, sch8, tab8;
+        static SQLWCHAR* w(const std::optional<QString>& v) { return v ? wide(*v) : nullptr; }
+        static SQLCHAR* a(std::optional<QByteArray>& v) {
+            return v ? reinterpret_cast<SQLCHAR*>(v->data()) : nullptr;
+        }
+        template <class T>
+        static SQLSMALLINT n(const std::optional<T>& v) {
+            return v ? static_cast<SQLSMALLINT>(v->size()) : 0;
+        }
+        void encode() {
+            auto utf8 = [](const std::optional<QString>& v) {
+                return v ? std::optional<QByteArray>(v->toUtf8()) : std::nullopt;
+            };
+            cat8 = utf8(cat);
+            sch8 = utf8(sch);
+            tab8 = utf8(tab);
+        }
     };
 
     QString pattern(const QString& name) const {
@@ -252,6 +298,7 @@ private:
         }
         if (!table.isEmpty())
             a.tab = pattern(table);
+        a.encode();
         return a;
     }
 
@@ -265,8 +312,13 @@ private:
             Statement st = newStatement();
             const QString all = QStringLiteral(SQL_ALL_SCHEMAS);
             SQLWCHAR none[1] = {0};
-            st.check(SQLTablesW(st.get(), none, 0, wide(all), SQL_NTS, none, 0, none, 0),
-                     "SQLTables");
+            SQLCHAR none8[1] = {0};
+            SQLCHAR all8[] = SQL_ALL_SCHEMAS;
+            if (s_->caps.narrow)
+                st.check(SQLTables(st.get(), none8, 0, all8, SQL_NTS, none8, 0, none8, 0), "SQLTables");
+            else
+                st.check(SQLTablesW(st.get(), none, 0, wide(all), SQL_NTS, none, 0, none, 0),
+                         "SQLTables");
             auto src = openRows(std::move(st), 0);
             QStringList seen;
             while (src->next()) {
@@ -290,7 +342,11 @@ private:
         return ResultSet::fetchAll(src);
     }
 
-    Statement newStatement() const { return Statement(SQL_HANDLE_DBC, s_->dbc.get()); }
+    Statement newStatement() const {
+        Statement st(SQL_HANDLE_DBC, s_->dbc.get());
+        st.setNarrow(s_->caps.narrow);
+        return st;
+    }
 
     std::unique_ptr<RowSource> openRows(Statement st, SQLSMALLINT cols) const {
         if (cols <= 0) {
@@ -328,6 +384,25 @@ QString infoText(const Dbc& dbc, SQLUSMALLINT what) {
     SQLSMALLINT bytes = 0;
     dbc.check(SQLGetInfoW(dbc.get(), what, buf, sizeof buf, &bytes), "SQLGetInfo");
     return fromWide(buf, std::clamp<qsizetype>(bytes / 2, 0, 255));
+}
+
+// Behind unixODBC an ANSI-only driver gets the "W" calls converted through UCS-2: a
+// character beyond the BMP turns the whole text into garbage, both ways. Such a driver is
+// spoken to in UTF-8 through the ANSI calls instead; SQLNativeSql tells which kind it is
+// without a round trip to the server.
+bool wideTextSurvives(const Dbc& dbc) {
+    const QString probe = QString::fromUtf16(u"SELECT '\u0416\U0001F600'");
+    SQLWCHAR out[64] = {};
+    SQLINTEGER len = 0;
+    try {
+        dbc.check(SQLNativeSqlW(dbc.get(), wide(probe), static_cast<SQLINTEGER>(probe.size()), out,
+                                64, &len),
+                  "SQLNativeSql");
+    } catch (const DbError&) {
+        return true;  // cannot tell: keep to UTF-16
+    }
+    const QString echoed = fromWide(out, std::clamp<qsizetype>(len, 0, 63));
+    return echoed.contains(probe.mid(7));
 }
 
 SQLUINTEGER infoMask(const Dbc& dbc, SQLUSMALLINT what) {
@@ -393,6 +468,8 @@ std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
         // a driver that cannot isolate serializably keeps its own level
     }
 
+    s->caps.narrow = !wideTextSurvives(s->dbc);
+    s->dbc.setNarrow(s->caps.narrow);
     const SQLUINTEGER getData = infoMask(s->dbc, SQL_GETDATA_EXTENSIONS);
     s->caps.getDataBound = (getData & SQL_GD_BOUND) != 0;
     s->caps.blockGetData = (getData & SQL_GD_BLOCK) != 0 &&

@@ -25,18 +25,21 @@ inline QString fromWide(const SQLWCHAR* s, qsizetype units) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(s), units);
 }
 
-// Every diagnostic record of a handle, in order.
-std::vector<Diagnostic> diagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+// Every diagnostic record of a handle, in order. narrow: read through the ANSI call as
+// UTF-8 (drivers whose text the driver manager cannot carry whole in UTF-16).
+std::vector<Diagnostic> diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bool narrow = false);
 
 // The error of a failed call: the first record's text, SQLSTATE and native code, with
 // every record kept. A call that left no record is named in the text.
-DbError errorFrom(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* call);
+DbError errorFrom(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* call,
+                  bool narrow = false);
 
 // Raises DbError unless rc is SQL_SUCCESS, SQL_SUCCESS_WITH_INFO or SQL_NO_DATA; returns rc.
-inline SQLRETURN check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* call) {
+inline SQLRETURN check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* call,
+                       bool narrow = false) {
     if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || rc == SQL_NO_DATA)
         return rc;
-    throw errorFrom(handleType, handle, rc, call);
+    throw errorFrom(handleType, handle, rc, call, narrow);
 }
 
 // Move-only owner of one handle of the given type; freeing never throws.
@@ -49,11 +52,12 @@ public:
         odbc::check(SQLAllocHandle(Type, parent, &h_), parentType, parent, "SQLAllocHandle");
     }
     ~Handle() { reset(); }
-    Handle(Handle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    Handle(Handle&& o) noexcept : h_(std::exchange(o.h_, nullptr)), narrow_(o.narrow_) {}
     Handle& operator=(Handle&& o) noexcept {
         if (this != &o) {
             reset();
             h_ = std::exchange(o.h_, nullptr);
+            narrow_ = o.narrow_;
         }
         return *this;
     }
@@ -63,7 +67,12 @@ public:
     SQLHANDLE get() const { return h_; }
     explicit operator bool() const { return h_ != SQL_NULL_HANDLE; }
     // check() against this handle's diagnostics.
-    SQLRETURN check(SQLRETURN rc, const char* call) const { return odbc::check(rc, Type, h_, call); }
+    SQLRETURN check(SQLRETURN rc, const char* call) const {
+        return odbc::check(rc, Type, h_, call, narrow_);
+    }
+    // Diagnostics of this handle are read as UTF-8 through the ANSI call.
+    void setNarrow(bool on) { narrow_ = on; }
+    bool narrow() const { return narrow_; }
 
     void reset() noexcept {
         if (h_ != SQL_NULL_HANDLE)
@@ -73,6 +82,7 @@ public:
 
 private:
     SQLHANDLE h_ = SQL_NULL_HANDLE;
+    bool narrow_ = false;
 };
 
 using Environment = Handle<SQL_HANDLE_ENV>;
@@ -100,6 +110,8 @@ public:
     SQLHANDLE get() const { return h_.get(); }
     SQLRETURN check(SQLRETURN rc, const char* call) const { return h_.check(rc, call); }
     void setConnected() { connected_ = true; }
+    void setNarrow(bool on) { h_.setNarrow(on); }
+    bool narrow() const { return h_.narrow(); }
 
     void reset() noexcept {
         if (connected_ && h_) {

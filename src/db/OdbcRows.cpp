@@ -94,12 +94,57 @@ SQLLEN numericAttribute(const Statement& st, SQLUSMALLINT col, SQLUSMALLINT fiel
 }
 
 QString textAttribute(const Statement& st, SQLUSMALLINT col, SQLUSMALLINT field) {
+    if (st.narrow()) {
+        SQLCHAR buf[256] = {};
+        SQLSMALLINT bytes = 0;
+        st.check(SQLColAttribute(st.get(), col, field, buf, sizeof buf, &bytes, nullptr),
+                 "SQLColAttribute");
+        return QString::fromUtf8(reinterpret_cast<const char*>(buf),
+                                 std::clamp<qsizetype>(bytes, 0, 255));
+    }
     SQLWCHAR buf[128] = {};
     SQLSMALLINT bytes = 0;
     st.check(SQLColAttributeW(st.get(), col, field, buf, sizeof buf, &bytes, nullptr),
              "SQLColAttribute");
     const qsizetype units = std::clamp<qsizetype>(bytes / 2, 0, 127);
     return fromWide(buf, units);
+}
+
+// Name and type of a result column.
+struct Described {
+    QString name;
+    SQLSMALLINT type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+};
+
+Described describe(const Statement& st, SQLUSMALLINT col) {
+    Described d;
+    SQLSMALLINT len = 0;
+    if (st.narrow()) {
+        std::vector<SQLCHAR> name(512);
+        for (int pass = 0; pass < 2; ++pass) {
+            st.check(SQLDescribeCol(st.get(), col, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                                    &len, &d.type, &d.size, &d.digits, &d.nullable),
+                     "SQLDescribeCol");
+            if (len < static_cast<SQLSMALLINT>(name.size()))
+                break;
+            name.resize(static_cast<std::size_t>(len) + 1);
+        }
+        d.name = QString::fromUtf8(reinterpret_cast<const char*>(name.data()),
+                                   std::clamp<qsizetype>(len, 0, name.size() - 1));
+        return d;
+    }
+    std::vector<SQLWCHAR> name(256);
+    for (int pass = 0; pass < 2; ++pass) {
+        st.check(SQLDescribeColW(st.get(), col, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                                 &len, &d.type, &d.size, &d.digits, &d.nullable),
+                 "SQLDescribeCol");
+        if (len < static_cast<SQLSMALLINT>(name.size()))
+            break;
+        name.resize(static_cast<std::size_t>(len) + 1);
+    }
+    d.name = fromWide(name.data(), std::clamp<qsizetype>(len, 0, name.size() - 1));
+    return d;
 }
 
 int clampInt(SQLLEN v) {
@@ -215,19 +260,10 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
     SQLULEN rowBytes = 0;
     for (std::size_t c = 0; c < n; ++c) {
         const auto colNo = static_cast<SQLUSMALLINT>(c + 1);
-        std::vector<SQLWCHAR> name(256);
-        SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        stmt_.check(SQLDescribeColW(h, colNo, name.data(), static_cast<SQLSMALLINT>(name.size()),
-                                    &nameLen, &type, &size, &digits, &nullable),
-                    "SQLDescribeCol");
-        if (nameLen >= static_cast<SQLSMALLINT>(name.size())) {
-            name.resize(static_cast<std::size_t>(nameLen) + 1);
-            stmt_.check(SQLDescribeColW(h, colNo, name.data(),
-                                        static_cast<SQLSMALLINT>(name.size()), &nameLen, &type,
-                                        &size, &digits, &nullable),
-                        "SQLDescribeCol");
-        }
+        const Described desc = describe(stmt_, colNo);
+        const SQLSMALLINT type = desc.type;
+        const SQLULEN size = desc.size;
+        const SQLSMALLINT digits = desc.digits;
         const bool isUnsigned =
             isIntegerType(type) && numericAttribute(stmt_, colNo, SQL_DESC_UNSIGNED) == SQL_TRUE;
         const QString typeName = textAttribute(stmt_, colNo, SQL_DESC_TYPE_NAME);
@@ -238,7 +274,7 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
              typeName.compare(u"smallmoney", Qt::CaseInsensitive) == 0);
 
         FieldInfo& f = fields_[c];
-        f.name = fromWide(name.data(), std::clamp<qsizetype>(nameLen, 0, name.size() - 1));
+        f.name = desc.name;
         f.kind = kindOf(type, isUnsigned, isMoney, typeName);
         if (isTextKind(f.kind) || f.kind == FieldKind::Bytes || f.kind == FieldKind::VarBytes ||
             f.kind == FieldKind::Blob)
@@ -278,8 +314,14 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
             const bool isLong = f.kind == FieldKind::Memo || f.kind == FieldKind::WideMemo;
             SQLULEN units = size == 0 ? kUnknownBoundUnits
                                       : std::min(size, isLong ? kLongBoundUnits : kMaxBoundUnits);
-            col.cType = SQL_C_WCHAR;
-            col.elemBytes = static_cast<SQLLEN>((units + 1) * sizeof(SQLWCHAR));
+            if (caps.narrow) {
+                // UTF-8: room for two bytes a character; longer values are re-read whole
+                col.cType = SQL_C_CHAR;
+                col.elemBytes = static_cast<SQLLEN>(units * 2 + 1);
+            } else {
+                col.cType = SQL_C_WCHAR;
+                col.elemBytes = static_cast<SQLLEN>((units + 1) * sizeof(SQLWCHAR));
+            }
             break;
         }
         case Storage::Bytes: {
@@ -432,18 +474,26 @@ void OdbcRows::loadValue(int c, const char* elem, SQLLEN ind) {
         break;
     case Storage::Text: {
         col.text.clear();
-        const SQLLEN capacity = col.elemBytes - static_cast<SQLLEN>(sizeof(SQLWCHAR));
+        const bool narrow = col.cType == SQL_C_CHAR;
+        const SQLLEN unit = narrow ? 1 : static_cast<SQLLEN>(sizeof(SQLWCHAR));
+        const SQLLEN capacity = col.elemBytes - unit;
         if (elem && ind != SQL_NO_TOTAL && ind <= capacity) {
-            appendUtf8(col.text, reinterpret_cast<const SQLWCHAR*>(elem),
-                       static_cast<std::size_t>(ind) / sizeof(SQLWCHAR));
+            if (narrow)
+                col.text.assign(elem, static_cast<std::size_t>(ind));
+            else
+                appendUtf8(col.text, reinterpret_cast<const SQLWCHAR*>(elem),
+                           static_cast<std::size_t>(ind) / sizeof(SQLWCHAR));
             break;
         }
         if (!readWhole(c, scratch_)) {
             col.null = true;
             break;
         }
-        appendUtf8(col.text, reinterpret_cast<const SQLWCHAR*>(scratch_.data()),
-                   scratch_.size() / sizeof(SQLWCHAR));
+        if (narrow)
+            col.text.assign(scratch_.data(), scratch_.size());
+        else
+            appendUtf8(col.text, reinterpret_cast<const SQLWCHAR*>(scratch_.data()),
+                       scratch_.size() / sizeof(SQLWCHAR));
         break;
     }
     case Storage::Bytes:
@@ -466,7 +516,9 @@ void OdbcRows::loadValue(int c, const char* elem, SQLLEN ind) {
 bool OdbcRows::readWhole(int c, std::vector<char>& out) {
     Column& col = cols_[static_cast<std::size_t>(c)];
     positionOnRow();
-    const std::size_t term = col.cType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : 0;
+    const std::size_t term = col.cType == SQL_C_WCHAR ? sizeof(SQLWCHAR)
+                             : col.cType == SQL_C_CHAR ? 1
+                                                       : 0;
     out.clear();
     std::vector<char> piece(std::max<std::size_t>(static_cast<std::size_t>(col.elemBytes) * 4, 16384));
     for (;;) {

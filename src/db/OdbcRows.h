@@ -15,6 +15,7 @@ namespace vnk::db::odbc {
 struct FetchCaps {
     bool getDataBound = false;  // SQLGetData on a bound column (re-reads truncated values)
     bool blockGetData = false;  // ... also inside a block of rows, after SQLSetPos
+    bool narrow = false;        // texts travel as UTF-8 through the ANSI calls
 };
 
 // The field kind of a result column from its ODBC description.
