@@ -10,13 +10,13 @@
 #   pg-test-server.sh stop DIR    stops it; succeeds when nothing runs there.
 #
 # Run as root (CI), the server runs as the postgres system user. The sample data is looked
-# up in VARNOCK_SHARED_DATA, else in the shared folder beside the clone.
+# up in VARNOCK_SHARED_DATA, else in the test data kept with the repository.
 set -euo pipefail
 
 PGBIN=${PGBIN:-/usr/lib/postgresql/15/bin}
 ODBC_DRIVER=${VARNOCK_PG_ODBC_DRIVER:-PostgreSQL Unicode}
 SCRIPT_DIR=$(cd "$(dirname "$0")" && pwd)
-SHARED_DATA=${VARNOCK_SHARED_DATA:-$SCRIPT_DIR/../../shared/data}
+SHARED_DATA=${VARNOCK_SHARED_DATA:-$SCRIPT_DIR/../tests/data}
 
 log() { echo "pg-test-server: $*" >&2; }
 die() { log "$*"; exit 1; }
