@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+class QFileDevice;
+
+namespace vnk::exporting {
+
+// The one error an export raises: a message text for ReportError.
+class ExportError : public std::runtime_error {
+public:
+    explicit ExportError(const QString& message);
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// The input/output error text of an operating-system error number, in the words users
+// of the program know: "File not found", "Invalid filename", "Too many open files",
+// "File access denied", "Disk full", otherwise "I/O error <n>".
+QString fileErrorText(int osError);
+
+// The error of a failed open, write or commit of a file. osError is errno as saved right
+// after the failing call (0 when unknown); without it the device's error kind decides.
+ExportError fileError(const QFileDevice& file, int osError);
+
+} // namespace vnk::exporting

@@ -1,0 +1,611 @@
+#include "ValueText.h"
+
+#include "db/ResultSet.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QTime>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace vnk::exporting {
+
+using db::FieldKind;
+using db::kMsPerDay;
+using db::Storage;
+
+// ---- numbers
+
+void appendInteger(std::string& out, std::int64_t v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+void appendFloat(std::string& out, double v, std::string_view sep) {
+    if (std::isnan(v)) {
+        out += "NAN";
+        return;
+    }
+    if (std::isinf(v)) {
+        out += v < 0 ? "-INF" : "INF";
+        return;
+    }
+    if (v == 0) {
+        out += '0';
+        return;
+    }
+    // Rounded to 15 significant digits: [-]d.dddddddddddddde[+-]xx
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+    const char* p = buf;
+    if (*p == '-') {
+        out += '-';
+        ++p;
+    }
+    char digits[16];
+    int n = 0;
+    for (; p < r.ptr && *p != 'e'; ++p) {
+        if (*p != '.')
+            digits[n++] = *p;
+    }
+    int exp = 0;
+    std::from_chars(p + 1 + (p[1] == '+'), r.ptr, exp);
+    while (n > 1 && digits[n - 1] == '0')
+        --n;
+
+    if (exp >= -4 && exp < 15) {
+        if (exp >= 0) {
+            const int intDigits = exp + 1;
+            if (n <= intDigits) {
+                out.append(digits, static_cast<std::size_t>(n));
+                out.append(static_cast<std::size_t>(intDigits - n), '0');
+            } else {
+                out.append(digits, static_cast<std::size_t>(intDigits));
+                out += sep;
+                out.append(digits + intDigits, static_cast<std::size_t>(n - intDigits));
+            }
+        } else {
+            out += '0';
+            out += sep;
+            out.append(static_cast<std::size_t>(-exp - 1), '0');
+            out.append(digits, static_cast<std::size_t>(n));
+        }
+        return;
+    }
+    out += digits[0];
+    if (n > 1) {
+        out += sep;
+        out.append(digits + 1, static_cast<std::size_t>(n - 1));
+    }
+    out += 'E';
+    if (exp < 0)
+        out += '-';
+    appendInteger(out, exp < 0 ? -exp : exp);
+}
+
+void appendCurrency(std::string& out, double v, std::string_view sep) {
+    if (!std::isfinite(v)) {
+        appendFloat(out, v, sep);
+        return;
+    }
+    char buf[400]; // the largest double has 309 integer digits
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 4);
+    const char* end = r.ptr;
+    while (end[-1] == '0')
+        --end;
+    if (end[-1] == '.')
+        --end;
+    std::string_view s(buf, static_cast<std::size_t>(end - buf));
+    if (s == "-0")
+        s = "0";
+    const std::size_t dot = s.find('.');
+    if (dot == std::string_view::npos) {
+        out += s;
+        return;
+    }
+    out += s.substr(0, dot);
+    out += sep;
+    out += s.substr(dot + 1);
+}
+
+void appendBoolean(std::string& out, bool v) {
+    out += v ? "True" : "False";
+}
+
+void appendHex(std::string& out, std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const std::size_t at = out.size();
+    out.resize(at + 2 + 2 * bytes.size());
+    char* d = out.data() + at;
+    *d++ = '0';
+    *d++ = 'x';
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *d++ = kHex[b >> 4];
+        *d++ = kHex[b & 15];
+    }
+}
+
+// ---- dates and times
+
+namespace {
+
+enum TokenType {
+    Literal,
+    Day1,
+    Day2,
+    DayShort,
+    DayLong,
+    Month1,
+    Month2,
+    MonthShort,
+    MonthLong,
+    Year2,
+    Year4,
+    Hour1, // 24-hour clock
+    Hour2,
+    Hour12_1,
+    Hour12_2,
+    Minute1,
+    Minute2,
+    Second1,
+    Second2,
+    Msec3,
+    MsecTrimmed,
+    AmPm, // the locale's text as is
+    AmPmUpper,
+    AmPmLower,
+    Unsupported,
+};
+
+// Text between single quotes; "''" is one quote, inside or outside quotes.
+QString readQuoted(const QString& f, qsizetype& i) {
+    ++i;
+    if (i == f.size())
+        return {};
+    if (f.at(i) == u'\'') {
+        ++i;
+        return QStringLiteral("'");
+    }
+    QString out;
+    while (i < f.size()) {
+        if (f.at(i) == u'\'') {
+            if (i + 1 < f.size() && f.at(i + 1) == u'\'') {
+                out += u'\'';
+                i += 2;
+            } else {
+                break;
+            }
+        } else {
+            out += f.at(i++);
+        }
+    }
+    if (i < f.size())
+        ++i;
+    return out;
+}
+
+bool containsAmPm(const QString& f) {
+    qsizetype i = 0;
+    while (i < f.size()) {
+        if (f.at(i) == u'\'') {
+            readQuoted(f, i);
+            continue;
+        }
+        if (f.at(i) == u'a' || f.at(i) == u'A')
+            return true;
+        ++i;
+    }
+    return false;
+}
+
+// Proleptic Gregorian calendar from days since 1970-01-01 (H. Hinnant's algorithm).
+void civilFromDays(std::int64_t z, int& y, int& m, int& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2));
+}
+
+constexpr std::int64_t kZeroDateFromEpoch = -25569; // 1899-12-30 counted from 1970-01-01
+
+void append2(std::string& out, int v) {
+    out += static_cast<char>('0' + v / 10);
+    out += static_cast<char>('0' + v % 10);
+}
+
+void appendPadded(std::string& out, int v, int width) {
+    char buf[16];
+    const bool neg = v < 0;
+    const auto r = std::to_chars(buf, buf + sizeof buf, neg ? -static_cast<long>(v) : v);
+    const int len = static_cast<int>(r.ptr - buf);
+    // As QLocale pads: the sign counts towards the width.
+    if (neg)
+        out += '-';
+    for (int k = len + (neg ? 1 : 0); k < width; ++k)
+        out += '0';
+    out.append(buf, r.ptr);
+}
+
+void appendText(std::string& out, const QString& s) {
+    out += s.toStdString();
+}
+
+std::string utf8(const QString& s) {
+    return s.toStdString();
+}
+
+// A calendar date as QDate has it: no year 0, 1 BC is year -1.
+QDate qtDate(int y, int m, int d) {
+    return QDate(y <= 0 ? y - 1 : y, m, d);
+}
+
+} // namespace
+
+DateTimeText::DateTimeText(const UserFormats& formats) {
+    const QLocale& loc = locale_;
+    for (int m = 1; m <= 12; ++m) {
+        monthShort_[static_cast<std::size_t>(m - 1)] = utf8(loc.monthName(m, QLocale::ShortFormat));
+        monthLong_[static_cast<std::size_t>(m - 1)] = utf8(loc.monthName(m, QLocale::LongFormat));
+    }
+    for (int d = 1; d <= 7; ++d) {
+        dayShort_[static_cast<std::size_t>(d - 1)] = utf8(loc.dayName(d, QLocale::ShortFormat));
+        dayLong_[static_cast<std::size_t>(d - 1)] = utf8(loc.dayName(d, QLocale::LongFormat));
+    }
+    am_[0] = utf8(loc.amText());
+    am_[1] = utf8(loc.amText().toUpper());
+    am_[2] = utf8(loc.amText().toLower());
+    pm_[0] = utf8(loc.pmText());
+    pm_[1] = utf8(loc.pmText().toUpper());
+    pm_[2] = utf8(loc.pmText().toLower());
+
+    date_ = compile(formats.shortDate, true);
+    time_ = compile(formats.longTime, false);
+    if (!date_.viaQt && !selfCheck(date_, true))
+        date_.viaQt = true;
+    if (!time_.viaQt && !selfCheck(time_, false))
+        time_.viaQt = true;
+}
+
+DateTimeText::Compiled DateTimeText::compile(const QString& f, bool dateFormat) const {
+    Compiled c;
+    c.format = f;
+    auto literal = [&c](const QString& s) {
+        if (s.isEmpty())
+            return;
+        if (c.tokens.empty() || c.tokens.back().type != Literal)
+            c.tokens.push_back({Literal, {}});
+        c.tokens.back().literal += s.toStdString();
+    };
+    auto token = [&c](int type) { c.tokens.push_back({type, {}}); };
+    const bool twelveHour = !dateFormat && containsAmPm(f);
+
+    qsizetype i = 0;
+    while (i < f.size()) {
+        const QChar ch = f.at(i);
+        if (ch == u'\'') {
+            literal(readQuoted(f, i));
+            continue;
+        }
+        qsizetype repeat = 1;
+        while (i + repeat < f.size() && f.at(i + repeat) == ch)
+            ++repeat;
+        bool used = true;
+        if (dateFormat) {
+            switch (ch.unicode()) {
+            case 'y':
+                if (repeat >= 4) {
+                    repeat = 4;
+                    token(Year4);
+                } else if (repeat >= 2) {
+                    repeat = 2;
+                    token(Year2);
+                } else {
+                    used = false;
+                }
+                break;
+            case 'M':
+                repeat = std::min<qsizetype>(repeat, 4);
+                token(repeat == 1   ? Month1
+                      : repeat == 2 ? Month2
+                      : repeat == 3 ? MonthShort
+                                    : MonthLong);
+                break;
+            case 'd':
+                repeat = std::min<qsizetype>(repeat, 4);
+                token(repeat == 1 ? Day1 : repeat == 2 ? Day2 : repeat == 3 ? DayShort : DayLong);
+                break;
+            default:
+                used = false;
+                break;
+            }
+        } else {
+            switch (ch.unicode()) {
+            case 'h':
+                repeat = std::min<qsizetype>(repeat, 2);
+                token(twelveHour ? (repeat == 1 ? Hour12_1 : Hour12_2)
+                                 : (repeat == 1 ? Hour1 : Hour2));
+                break;
+            case 'H':
+                repeat = std::min<qsizetype>(repeat, 2);
+                token(repeat == 1 ? Hour1 : Hour2);
+                break;
+            case 'm':
+                repeat = std::min<qsizetype>(repeat, 2);
+                token(repeat == 1 ? Minute1 : Minute2);
+                break;
+            case 's':
+                repeat = std::min<qsizetype>(repeat, 2);
+                token(repeat == 1 ? Second1 : Second2);
+                break;
+            case 'z':
+                repeat = repeat >= 3 ? 3 : 1;
+                token(repeat == 3 ? Msec3 : MsecTrimmed);
+                break;
+            case 'a':
+            case 'A': {
+                repeat = 1;
+                const QChar nextCh = i + 1 < f.size() ? f.at(i + 1) : QChar();
+                if (nextCh == u'p' || nextCh == u'P')
+                    repeat = 2;
+                if (ch == u'A' && (repeat == 1 || nextCh == u'P'))
+                    token(AmPmUpper);
+                else if (ch == u'a' && (repeat == 1 || nextCh == u'p'))
+                    token(AmPmLower);
+                else
+                    token(AmPm);
+                break;
+            }
+            case 't':
+                // A zone: naive values have none; leave such a format to QLocale.
+                c.viaQt = true;
+                token(Unsupported);
+                break;
+            default:
+                used = false;
+                break;
+            }
+        }
+        if (!used)
+            literal(QString(repeat, ch));
+        i += repeat;
+    }
+    return c;
+}
+
+void DateTimeText::appendDate(std::string& out, const Compiled& c, std::int64_t days) const {
+    int y, m, d;
+    civilFromDays(days + kZeroDateFromEpoch, y, m, d);
+    if (c.viaQt || y <= 0) {
+        appendText(out, locale_.toString(qtDate(y, m, d), c.format));
+        return;
+    }
+    // 1899-12-30 was a Saturday; Monday is 0 here.
+    const auto dow = static_cast<std::size_t>(((days + 5) % 7 + 7) % 7);
+    for (const Token& t : c.tokens) {
+        switch (t.type) {
+        case Literal:
+            out += t.literal;
+            break;
+        case Day1:
+            appendInteger(out, d);
+            break;
+        case Day2:
+            append2(out, d);
+            break;
+        case DayShort:
+            out += dayShort_[dow];
+            break;
+        case DayLong:
+            out += dayLong_[dow];
+            break;
+        case Month1:
+            appendInteger(out, m);
+            break;
+        case Month2:
+            append2(out, m);
+            break;
+        case MonthShort:
+            out += monthShort_[static_cast<std::size_t>(m - 1)];
+            break;
+        case MonthLong:
+            out += monthLong_[static_cast<std::size_t>(m - 1)];
+            break;
+        case Year2:
+            append2(out, y % 100);
+            break;
+        case Year4:
+            appendPadded(out, y, 4);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void DateTimeText::appendTime(std::string& out, const Compiled& c, std::int64_t msOfDay) const {
+    const int ms = static_cast<int>(msOfDay % 1000);
+    const int sec = static_cast<int>(msOfDay / 1000 % 60);
+    const int min = static_cast<int>(msOfDay / 60000 % 60);
+    const int hour = static_cast<int>(msOfDay / 3600000);
+    if (c.viaQt) {
+        appendText(out, locale_.toString(QTime(hour, min, sec, ms), c.format));
+        return;
+    }
+    const int hour12 = hour > 12 ? hour - 12 : hour == 0 ? 12 : hour;
+    const std::size_t half = hour < 12 ? 0 : 1;
+    for (const Token& t : c.tokens) {
+        switch (t.type) {
+        case Literal:
+            out += t.literal;
+            break;
+        case Hour1:
+            appendInteger(out, hour);
+            break;
+        case Hour2:
+            append2(out, hour);
+            break;
+        case Hour12_1:
+            appendInteger(out, hour12);
+            break;
+        case Hour12_2:
+            append2(out, hour12);
+            break;
+        case Minute1:
+            appendInteger(out, min);
+            break;
+        case Minute2:
+            append2(out, min);
+            break;
+        case Second1:
+            appendInteger(out, sec);
+            break;
+        case Second2:
+            append2(out, sec);
+            break;
+        case Msec3:
+            append2(out, ms / 10);
+            out += static_cast<char>('0' + ms % 10);
+            break;
+        case MsecTrimmed: {
+            char buf[3] = {static_cast<char>('0' + ms / 100), static_cast<char>('0' + ms / 10 % 10),
+                           static_cast<char>('0' + ms % 10)};
+            int n = 3;
+            while (n > 1 && buf[n - 1] == '0')
+                --n;
+            out.append(buf, static_cast<std::size_t>(n));
+            break;
+        }
+        case AmPm:
+            out += half ? pm_[0] : am_[0];
+            break;
+        case AmPmUpper:
+            out += half ? pm_[1] : am_[1];
+            break;
+        case AmPmLower:
+            out += half ? pm_[2] : am_[2];
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+bool DateTimeText::selfCheck(const Compiled& c, bool dateFormat) const {
+    const QLocale& loc = locale_;
+    std::string mine;
+    if (dateFormat) {
+        static constexpr int kDates[][3] = {{1899, 12, 30}, {1900, 1, 1},   {1999, 12, 31},
+                                            {2000, 2, 29},  {2024, 7, 4},   {2024, 10, 13},
+                                            {2031, 3, 17},  {2100, 11, 22}, {987, 5, 6}};
+        for (const auto& d : kDates) {
+            const QDate qd(d[0], d[1], d[2]);
+            const std::int64_t days = qd.toJulianDay() - QDate(1899, 12, 30).toJulianDay();
+            mine.clear();
+            appendDate(mine, c, days);
+            if (mine != utf8(loc.toString(qd, c.format)))
+                return false;
+        }
+        return true;
+    }
+    static constexpr int kTimes[][4] = {{0, 0, 0, 0},      {1, 2, 3, 4},      {9, 8, 7, 50},
+                                        {12, 0, 0, 0},     {12, 34, 56, 789}, {13, 5, 9, 200},
+                                        {23, 59, 59, 999}, {11, 59, 0, 100}};
+    for (const auto& t : kTimes) {
+        const QTime qt(t[0], t[1], t[2], t[3]);
+        mine.clear();
+        appendTime(mine, c, qt.msecsSinceStartOfDay());
+        if (mine != utf8(loc.toString(qt, c.format)))
+            return false;
+    }
+    return true;
+}
+
+void DateTimeText::append(std::string& out, db::DateTimeValue v, FieldKind kind) const {
+    std::int64_t days = v / kMsPerDay;
+    std::int64_t ms = v % kMsPerDay;
+    if (ms < 0) {
+        ms += kMsPerDay;
+        --days;
+    }
+    const bool midnight = ms == 0;
+    const bool zeroDate = days == 0;
+    if (midnight && (!zeroDate || kind != FieldKind::Time)) {
+        appendDate(out, date_, days);
+    } else if (zeroDate) {
+        appendTime(out, time_, ms);
+    } else {
+        appendDate(out, date_, days);
+        out += ' ';
+        appendTime(out, time_, ms);
+    }
+}
+
+// ---- values of a row
+
+ValueText::ValueText(const UserFormats& formats)
+    : separator_(QString(formats.decimalSeparator).toStdString()), dates_(formats) {}
+
+void ValueText::append(std::string& out, const db::RowSource& rows, int col, FieldKind kind) const {
+    if (rows.isNull(col))
+        return;
+    switch (rows.valueStorage(col)) {
+    case Storage::Int64:
+        appendInteger(out, rows.int64At(col));
+        break;
+    case Storage::Double:
+        if (kind == FieldKind::Currency)
+            exporting::appendCurrency(out, rows.doubleAt(col), separator_);
+        else
+            exporting::appendFloat(out, rows.doubleAt(col), separator_);
+        break;
+    case Storage::Text:
+        out += rows.textAt(col);
+        break;
+    case Storage::Bytes: {
+        const QByteArray b = rows.bytesAt(col);
+        appendHex(out, std::string_view(b.constData(), static_cast<std::size_t>(b.size())));
+        break;
+    }
+    case Storage::DateTime:
+        dates_.append(out, rows.dateTimeAt(col),
+                      db::isDateTimeKind(kind) ? kind : FieldKind::DateTime);
+        break;
+    case Storage::Boolean:
+        appendBoolean(out, rows.boolAt(col));
+        break;
+    }
+}
+
+QString ValueText::text(const db::RowSource& rows, int col) const {
+    std::string s;
+    append(s, rows, col, rows.fields()[static_cast<std::size_t>(col)].kind);
+    return QString::fromStdString(s);
+}
+
+QString ValueText::floatText(double v) const {
+    std::string s;
+    appendFloat(s, v);
+    return QString::fromStdString(s);
+}
+
+QString ValueText::currencyText(double v) const {
+    std::string s;
+    appendCurrency(s, v);
+    return QString::fromStdString(s);
+}
+
+QString ValueText::dateTimeText(db::DateTimeValue v, FieldKind kind) const {
+    std::string s;
+    dates_.append(s, v, kind);
+    return QString::fromStdString(s);
+}
+
+} // namespace vnk::exporting
