@@ -16,11 +16,11 @@
 
 namespace vnk::db {
 
-// Memory for PodBuffer: malloc for small blocks; from 1 MiB on, pages of their own that
+// Memory for PodBuffer: malloc for small blocks; from 64 KiB on, pages of their own that
 // grow by remapping (no copy, no second fault of the pages already written) and are
 // kept for reuse when freed (up to a limit).
 namespace podmem {
-constexpr std::size_t kMapped = std::size_t(1) << 20;
+constexpr std::size_t kMapped = std::size_t(64) << 10;
 // newBytes: in, the bytes wanted; out, the bytes the block holds (at least those).
 void* resize(void* p, std::size_t oldBytes, std::size_t& newBytes);  // p may be null
 void release(void* p, std::size_t bytes) noexcept;

@@ -80,6 +80,12 @@ std::string upperAscii(std::string_view s) {
     return out;
 }
 
+std::string_view valueText(sqlite3_value* v) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    const int n = sqlite3_value_bytes(v);
+    return p ? std::string_view(p, static_cast<std::size_t>(n)) : std::string_view();
+}
+
 Storage storageOfValueType(int type) {
     switch (type) {
     case SQLITE_INTEGER: return Storage::Int64;
@@ -203,7 +209,10 @@ public:
         for (;;) {
             for (int c = 0; c < n; ++c) {
                 const auto i = static_cast<std::size_t>(c);
-                const int t = sqlite3_column_type(st, c);
+                // One call per cell reaches the value; reading it is then cheap. The value
+                // is used by this thread only (the connection has no mutex of its own).
+                sqlite3_value* v = sqlite3_column_value(st, c);
+                const int t = sqlite3_value_type(v);
                 types_[i] = t;
                 if (t == SQLITE_NULL) {
                     store.appendNull(c);
@@ -212,37 +221,48 @@ public:
                 switch (store.storage(c)) {
                 case Storage::Int64:
                     if (t == SQLITE_INTEGER) {
-                        store.appendInt64(c, sqlite3_column_int64(st, c));
+                        store.appendInt64(c, sqlite3_value_int64(v));
                         continue;
                     }
                     break;
                 case Storage::Double:
                     if (t == SQLITE_FLOAT) {
-                        store.appendDouble(c, sqlite3_column_double(st, c));
+                        store.appendDouble(c, sqlite3_value_double(v));
                         continue;
                     }
                     break;
                 case Storage::Text:
                     if (t != SQLITE_BLOB) {
-                        store.appendText(c, textAt(c));
+                        store.appendText(c, valueText(v));
                         continue;
                     }
                     break;
                 case Storage::DateTime:
                     if (t == SQLITE_TEXT) {
-                        const std::string_view text = textAt(c);
-                        dateOk_[i] = parseIsoDateTime(text, dates_[i]);
+                        dateOk_[i] = parseIsoDateTime(valueText(v), dates_[i]);
                         if (dateOk_[i]) {
                             store.appendDateTime(c, dates_[i]);
                             continue;
                         }
-                    } else {
-                        dateOk_[i] = 0;
                     }
+                    dateOk_[i] = 0;
+                    dates_[i] = 0;
                     break;
                 case Storage::Boolean:
-                case Storage::Bytes:
+                    if (t == SQLITE_INTEGER) {
+                        const sqlite3_int64 b = sqlite3_value_int64(v);
+                        if (b == 0 || b == 1) {
+                            store.appendBool(c, b == 1);
+                            continue;
+                        }
+                    }
                     break;
+                case Storage::Bytes: {
+                    const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
+                    const int len = sqlite3_value_bytes(v);
+                    store.appendText(c, std::string_view(p ? p : "", static_cast<std::size_t>(len)));
+                    continue;
+                }
                 }
                 rs.appendCell(*this, c);
             }
@@ -275,6 +295,8 @@ private:
                 dateOk_[i] = parseIsoDateTime(std::string_view(p, static_cast<std::size_t>(len)),
                                               dates_[i]);
             }
+            if (!dateOk_[i])
+                dates_[i] = 0;  // not a date: valueStorage() tells the form to read
         }
     }
 
