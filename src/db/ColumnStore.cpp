@@ -68,14 +68,21 @@ Cache& cache() {
     return *c;
 }
 
-// The largest cached block, if any.
-bool takeLargest(Block& out) {
+// The smallest cached block of at least `bytes`; failing that, with `orLargest`, the
+// largest one.
+bool takeBlock(std::size_t bytes, bool orLargest, Block& out) {
     Cache& c = cache();
     std::lock_guard lock(c.mutex);
-    if (c.blocks.empty())
+    auto best = c.blocks.end(), largest = c.blocks.end();
+    for (auto it = c.blocks.begin(); it != c.blocks.end(); ++it) {
+        if (it->bytes >= bytes && (best == c.blocks.end() || it->bytes < best->bytes))
+            best = it;
+        if (largest == c.blocks.end() || it->bytes > largest->bytes)
+            largest = it;
+    }
+    const auto it = best != c.blocks.end() ? best : (orLargest ? largest : c.blocks.end());
+    if (it == c.blocks.end())
         return false;
-    auto it = std::max_element(c.blocks.begin(), c.blocks.end(),
-                               [](const Block& a, const Block& b) { return a.bytes < b.bytes; });
     out = *it;
     c.blocks.erase(it);
     c.bytes -= out.bytes;
@@ -110,7 +117,7 @@ char* mapFresh(std::size_t bytes) {
 // otherwise fresh pages. `bytes` becomes the block's whole size.
 char* mapAtLeast(std::size_t& bytes) {
     Block b;
-    if (takeLargest(b)) {
+    if (takeBlock(bytes, true, b)) {
         if (b.bytes >= bytes) {
             bytes = b.bytes;
             return b.p;
@@ -160,15 +167,14 @@ void* resize(void* p, std::size_t oldBytes, std::size_t& newBytes) {
         giveBack(static_cast<char*>(p) + newBytes, oldBytes - newBytes);
         return p;
     }
+    // A cached block twice the size, so that copies stay geometric: copying is cheaper
+    // than faulting in fresh pages.
     Block b;
-    if (takeLargest(b)) {
-        if (b.bytes >= newBytes) {
-            std::memcpy(b.p, p, oldBytes);  // cheaper than faulting in fresh pages
-            giveBack(static_cast<char*>(p), oldBytes);
-            newBytes = b.bytes;
-            return b.p;
-        }
-        giveBack(b.p, b.bytes);
+    if (takeBlock(std::max(newBytes, 2 * oldBytes), false, b)) {
+        std::memcpy(b.p, p, oldBytes);
+        giveBack(static_cast<char*>(p), oldBytes);
+        newBytes = b.bytes;
+        return b.p;
     }
     void* q = mremap(p, oldBytes, newBytes, MREMAP_MAYMOVE);
     if (q == MAP_FAILED)

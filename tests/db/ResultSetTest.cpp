@@ -213,6 +213,26 @@ TEST(ResultSet, RowsAndFetchAllFollowTheCurrentOrder) {
     EXPECT_EQ(copy->recNo(), 1);
 }
 
+TEST(ResultSet, LargeColumnsKeepEveryValueAcrossGrowthAndReuse) {
+    // Past the size where column arrays get pages of their own, grow by remapping, and
+    // take the pages a freed result left behind.
+    for (int round = 0; round < 3; ++round) {
+        ResultSet rs({field("N", FieldKind::LargeInt), field("S", FieldKind::String)});
+        const int rows = 150000 + round * 50000;
+        for (int i = 0; i < rows; ++i) {
+            const QVariant n = QVariant::fromValue<qlonglong>(i % 7 == 0 ? (std::int64_t(i) << 32) : i);
+            rs.appendValues({n, QString::number(i * 31 + round)});
+        }
+        ASSERT_EQ(rs.recordCount(), rows);
+        for (int i = 0; i < rows; i += 997) {
+            EXPECT_EQ(rs.int64At(i, 0), i % 7 == 0 ? (std::int64_t(i) << 32) : i);
+            EXPECT_EQ(rs.textAt(i, 1), std::to_string(i * 31 + round));
+        }
+        EXPECT_EQ(rs.textAt(rows - 1, 1), std::to_string((rows - 1) * 31 + round));
+        EXPECT_LT(rs.memoryUsage(), static_cast<std::size_t>(rows) * 40);
+    }
+}
+
 TEST(ValueFormat, FloatsInFifteenSignificantDigits) {
     const struct {
         double v;

@@ -219,6 +219,31 @@ TEST_F(SqliteTest, ValuesAColumnCannotHoldWidenItWithoutLoss) {
     EXPECT_DOUBLE_EQ(mixed->doubleAt(2, 0), 3.0);
 }
 
+TEST_F(SqliteTest, StreamedRowsTellTheFormOfEachValue) {
+    run("CREATE TABLE s(d DATE, i INTEGER);"
+        "INSERT INTO s VALUES('2024-05-06', 1), ('later', 'x'), (45000, 2.5), (NULL, NULL)");
+    auto rows = conn_.execute(QStringLiteral("SELECT d, i FROM s"));
+    ASSERT_NE(rows, nullptr);
+    ASSERT_EQ(rows->fields()[0].kind, FieldKind::Date);
+    ASSERT_TRUE(rows->next());
+    EXPECT_EQ(rows->valueStorage(0), Storage::DateTime);
+    EXPECT_EQ(rows->dateTimeAt(0), toDateTimeValue({2024, 5, 6}));
+    EXPECT_EQ(rows->valueStorage(1), Storage::Int64);
+    ASSERT_TRUE(rows->next());
+    EXPECT_EQ(rows->valueStorage(0), Storage::Text);
+    EXPECT_EQ(rows->textAt(0), "later");
+    EXPECT_EQ(rows->valueStorage(1), Storage::Text);
+    ASSERT_TRUE(rows->next());
+    EXPECT_EQ(rows->valueStorage(0), Storage::Int64);
+    EXPECT_EQ(rows->int64At(0), 45000);
+    EXPECT_EQ(rows->valueStorage(1), Storage::Double);
+    ASSERT_TRUE(rows->next());
+    EXPECT_TRUE(rows->isNull(0));
+    EXPECT_TRUE(rows->isNull(1));
+    EXPECT_FALSE(rows->next());
+    EXPECT_FALSE(rows->next());
+}
+
 TEST_F(SqliteTest, StatementWithoutRowsRunsAndRaisesTheNoResultSetText) {
     Query q(conn_);
     q.setSql(QStringLiteral("INSERT INTO t(name) VALUES('x')"));
