@@ -175,15 +175,18 @@ public:
 
     std::unique_ptr<RowSource> execute(const QString& sql) override {
         Statement st = newStatement();
+        SQLRETURN rc = SQL_SUCCESS;
         if (s_->caps.narrow) {
             QByteArray text = sql.toUtf8();
-            st.check(SQLExecDirect(st.get(), reinterpret_cast<SQLCHAR*>(text.data()),
-                                   static_cast<SQLINTEGER>(text.size())),
-                     "SQLExecDirect");
+            rc = st.check(SQLExecDirect(st.get(), reinterpret_cast<SQLCHAR*>(text.data()),
+                                        static_cast<SQLINTEGER>(text.size())),
+                          "SQLExecDirect");
         } else {
-            st.check(SQLExecDirectW(st.get(), wide(sql), static_cast<SQLINTEGER>(sql.size())),
-                     "SQLExecDirect");
+            rc = st.check(SQLExecDirectW(st.get(), wide(sql), static_cast<SQLINTEGER>(sql.size())),
+                          "SQLExecDirect");
         }
+        if (rc == SQL_NO_DATA)
+            return nullptr;  // a searched update or delete that touched no row
         for (;;) {
             SQLSMALLINT cols = 0;
             st.check(SQLNumResultCols(st.get(), &cols), "SQLNumResultCols");
