@@ -197,7 +197,12 @@ int main(int argc, char** argv) {
             }
             memory = q.result()->memoryUsage();
         }
-        const ResultSet& rs = *q.result();
+        ResultSet& rs = *q.result();
+        for (const char* spec : {"wide ASC", "name DESC", "stamp ASC"}) {
+            const auto t0 = std::chrono::steady_clock::now();
+            rs.setSort(QString::fromUtf8(spec));
+            std::printf("sort %-10s      %.3f s\n", spec, seconds(std::chrono::steady_clock::now() - t0));
+        }
         std::printf("fields:");
         for (const FieldInfo& f : rs.fields())
             std::printf(" %s:%s", qPrintable(f.name), kindName(f.kind));

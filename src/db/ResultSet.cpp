@@ -20,27 +20,51 @@ int compareBinary(std::string_view a, std::string_view b) {
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-// Case-insensitive first, ties broken by the exact bytes so that the order is total.
+// Next code point of UTF-8 text (held texts are valid UTF-8; a stray byte reads as itself).
+char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end) {
+    const unsigned c = *p++;
+    if (c < 0x80)
+        return c;
+    int extra = c >= 0xF0 ? 3 : (c >= 0xE0 ? 2 : (c >= 0xC0 ? 1 : 0));
+    char32_t cp = c & (0x3F >> extra);
+    for (; extra > 0 && p < end && (*p & 0xC0) == 0x80; --extra)
+        cp = (cp << 6) | (*p++ & 0x3F);
+    return cp;
+}
+
+// Case-insensitive (by Unicode case folding) first, ties broken by the exact bytes so
+// that the order is total. Allocation-free: a sort compares millions of times.
 int compareText(std::string_view a, std::string_view b) {
+    // Equal bytes fold alike: start folding at the code point of the first difference.
+    const auto ua = reinterpret_cast<const unsigned char*>(a.data());
+    const auto ub = reinterpret_cast<const unsigned char*>(b.data());
     const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if ((ca | cb) & 0x80) {
-            // Both prefixes so far were ASCII, so i is a character boundary in both.
-            const int c = QString::fromUtf8(a.substr(i)).compare(QString::fromUtf8(b.substr(i)),
-                                                                 Qt::CaseInsensitive);
-            if (c != 0)
-                return c < 0 ? -1 : 1;
-            return compareBinary(a, b);
+    std::size_t i = static_cast<std::size_t>(std::mismatch(ua, ua + n, ub).first - ua);
+    if (i == n)
+        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    while (i > 0 && ((ua[i] & 0xC0) == 0x80 || (ub[i] & 0xC0) == 0x80))
+        --i;
+    auto pa = ua + i;
+    auto pb = ub + i;
+    const auto ea = ua + a.size(), eb = ub + b.size();
+    while (pa < ea && pb < eb) {
+        char32_t ca, cb;
+        if ((*pa | *pb) < 0x80) {
+            ca = *pa++;
+            cb = *pb++;
+            if (ca >= 'A' && ca <= 'Z')
+                ca += 32;
+            if (cb >= 'A' && cb <= 'Z')
+                cb += 32;
+        } else {
+            ca = QChar::toCaseFolded(nextCodePoint(pa, ea));
+            cb = QChar::toCaseFolded(nextCodePoint(pb, eb));
         }
-        const unsigned la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
-        const unsigned lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
-        if (la != lb)
-            return la < lb ? -1 : 1;
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
     }
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
+    if ((pa < ea) != (pb < eb))
+        return pa < ea ? 1 : -1;
     return compareBinary(a, b);
 }
 
