@@ -43,7 +43,6 @@ public:
     virtual void appendRemainingTo(ResultSet& target);
 };
 
-
 // A result held whole on the client: record count, current record, bookmarks and a
 // client-side sort. Rows are addressed in the current sort order (0-based); the
 // current record number is 1-based and 0 when the result is empty.
