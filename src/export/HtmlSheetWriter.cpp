@@ -1,0 +1,153 @@
+#include "HtmlSheetWriter.h"
+
+#include "SpreadsheetIo.h"
+#include "db/ValueFormat.h"
+
+namespace vnk::exporting {
+
+namespace {
+
+const char* formatClass(ColumnFormat f) {
+    switch (f) {
+    case ColumnFormat::General: return nullptr;
+    case ColumnFormat::Text: return "t";
+    case ColumnFormat::Date: return "d";
+    case ColumnFormat::Time: return "tm";
+    case ColumnFormat::DateTime: return "dt";
+    }
+    return nullptr;
+}
+
+// A number format code inside a CSS string.
+std::string cssString(const QString& code) {
+    std::string out = "\"";
+    for (const char c : code.toStdString()) {
+        if (c == '\\' || c == '"' || c == '/' || c == '@')
+            out += '\\';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+class HtmlWriter final : public SheetWriter {
+public:
+    HtmlWriter(const QString& target, const UserFormats& formats)
+        : file_(target), formats_(formats) {}
+
+    bool wantsWidths() const override { return false; }
+
+    void begin(const SheetLayout& layout) override {
+        layout_ = &layout;
+        display_ = std::make_unique<CellDisplay>(layout, formats_, formats_.decimalSeparator.toLatin1());
+        std::string& out = file_.buffer();
+        out += "<!DOCTYPE html>\r\n<html xmlns:x=\"urn:schemas-microsoft-com:office:excel\">\r\n"
+               "<head>\r\n<meta charset=\"utf-8\">\r\n<title>";
+        appendXmlText(out, layout.sheetName.toStdString());
+        out += "</title>\r\n<style>\r\n"
+               "table{border-collapse:collapse}\r\n"
+               "th,td{white-space:pre;padding:1px 4px;vertical-align:bottom;text-align:left}\r\n"
+               "th{font-weight:bold}\r\n"
+               "thead th{position:sticky;top:0;background:#fff}\r\n"
+               "td.n{text-align:right}\r\ntd.b{text-align:center}\r\n";
+        for (const ColumnFormat f : {ColumnFormat::Text, ColumnFormat::Date, ColumnFormat::Time,
+                                     ColumnFormat::DateTime}) {
+            out += '.';
+            out += formatClass(f);
+            out += "{mso-number-format:";
+            out += cssString(layout.formatCode(f));
+            out += "}\r\n";
+        }
+        out += "</style>\r\n</head>\r\n<body>\r\n<table>\r\n";
+        if (layout.withTitles) {
+            out += "<thead><tr>";
+            for (const SheetColumn& c : layout.columns) {
+                out += "<th><b>";
+                std::string fitted;
+                const std::string t = c.title.toStdString();
+                appendXmlText(out, fitCellText(t, fitted) ? fitted : t);
+                out += "</b></th>";
+            }
+            out += "</tr></thead>\r\n";
+        }
+        out += "<tbody>\r\n";
+        codes_.clear();
+        for (const SheetColumn& c : layout.columns)
+            codes_.push_back(layout.formatCode(c.format).toStdString());
+    }
+
+    void writeRow(std::int64_t, const std::vector<Cell>& cells) override {
+        std::string& out = file_.buffer();
+        out += "<tr>";
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const Cell& c = cells[i];
+            const char* cls = formatClass(layout_->columns[i].format);
+            out += "<td";
+            switch (c.type) {
+            case Cell::Empty:
+            case Cell::Text: break;
+            case Cell::Number:
+            case Cell::DateTime:
+                out += " class=\"n";
+                if (cls) {
+                    out += ' ';
+                    out += cls;
+                    cls = nullptr;
+                }
+                out += "\" sdval=\"";
+                out += db::roundTripText(c.number);
+                out += "\" x:num=\"";
+                out += db::roundTripText(c.number);
+                out += '"';
+                break;
+            case Cell::Boolean:
+                out += " class=\"b\" x:bool=\"";
+                out += c.boolean ? "TRUE" : "FALSE";
+                out += '"';
+                break;
+            }
+            if (cls) {
+                out += " class=\"";
+                out += cls;
+                out += '"';
+            }
+            if (!codes_[i].empty()) {
+                out += " sdnum=\"1033;1033;";
+                appendXmlText(out, codes_[i]);
+                out += '"';
+            }
+            out += '>';
+            if (c.type == Cell::Text) {
+                appendXmlText(out, c.text);
+            } else {
+                scratch_.clear();
+                display_->append(scratch_, c, i);
+                appendXmlText(out, scratch_);
+            }
+            out += "</td>";
+        }
+        out += "</tr>\r\n";
+        file_.flushIfFull();
+    }
+
+    void finish(const std::vector<double>&) override {
+        file_.buffer() += "</tbody>\r\n</table>\r\n</body>\r\n</html>\r\n";
+        file_.commit();
+    }
+
+private:
+    SheetOutputFile file_;
+    UserFormats formats_;
+    const SheetLayout* layout_ = nullptr;
+    std::unique_ptr<CellDisplay> display_;
+    std::vector<std::string> codes_;
+    std::string scratch_;
+};
+
+}  // namespace
+
+std::unique_ptr<SheetWriter> makeHtmlSheetWriter(const QString& target, const UserFormats& formats) {
+    return std::make_unique<HtmlWriter>(target, formats);
+}
+
+}  // namespace vnk::exporting

@@ -1,0 +1,163 @@
+#include "XlsxWriter.h"
+
+#include "ExportErrors.h"
+#include "SpreadsheetIo.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <xlsxwriter.h>
+
+namespace vnk::exporting {
+
+namespace {
+
+// Owner of a workbook that has not been closed: freeing it writes nothing.
+struct FreeWorkbook {
+    void operator()(lxw_workbook* wb) const noexcept { lxw_workbook_free(wb); }
+};
+using Workbook = std::unique_ptr<lxw_workbook, FreeWorkbook>;
+
+[[noreturn]] void raise(lxw_error err) {
+    switch (err) {
+    case LXW_ERROR_CREATING_XLSX_FILE:
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        // The system's reason (disk full, access) says more than the library's text.
+        if (errno != 0)
+            throw ExportError(fileErrorText(errno));
+        break;
+    default: break;
+    }
+    throw ExportError(QString::fromUtf8(lxw_strerror(err)));
+}
+
+void check(lxw_error err) {
+    if (err != LXW_NO_ERROR)
+        raise(err);
+}
+
+class XlsxSheetWriter final : public SheetWriter {
+public:
+    explicit XlsxSheetWriter(const QString& target) : staged_(target) {
+        tmpdir_ = QFile::encodeName(QDir::tempPath());
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;
+        options.tmpdir = tmpdir_.data();
+        options.use_zip64 = LXW_TRUE;  // a sheet of a million rows passes 4 GB uncompressed
+        const QByteArray path = QFile::encodeName(staged_.path());
+        errno = 0;
+        wb_.reset(workbook_new_opt(path.constData(), &options));
+        if (!wb_)
+            throw ExportError(errno != 0 ? fileErrorText(errno)
+                                         : QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
+    }
+
+    void begin(const SheetLayout& layout) override {
+        const QByteArray name = layout.sheetName.toUtf8();
+        check(workbook_validate_sheet_name(wb_.get(), name.constData()));
+        ws_ = workbook_add_worksheet(wb_.get(), name.constData());
+        if (!ws_)
+            raise(LXW_ERROR_MEMORY_MALLOC_FAILED);
+
+        title_ = workbook_add_format(wb_.get());
+        format_set_bold(title_);
+        const auto numberFormat = [this](const QString& code) {
+            lxw_format* f = workbook_add_format(wb_.get());
+            format_set_num_format(f, code.toUtf8().constData());
+            return f;
+        };
+        formats_.assign(layout.columns.size(), nullptr);
+        lxw_format* text = nullptr;
+        lxw_format* date = nullptr;
+        lxw_format* time = nullptr;
+        lxw_format* dateTime = nullptr;
+        for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+            const ColumnFormat cf = layout.columns[i].format;
+            lxw_format** slot = nullptr;
+            switch (cf) {
+            case ColumnFormat::General: continue;
+            case ColumnFormat::Text: slot = &text; break;
+            case ColumnFormat::Date: slot = &date; break;
+            case ColumnFormat::Time: slot = &time; break;
+            case ColumnFormat::DateTime: slot = &dateTime; break;
+            }
+            if (!*slot)
+                *slot = numberFormat(layout.formatCode(cf));
+            formats_[i] = *slot;
+        }
+
+        if (layout.withTitles) {
+            worksheet_freeze_panes(ws_, 1, 0);
+            worksheet_set_selection(ws_, 1, 0, 1, 0);
+            for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+                const QByteArray t = layout.columns[i].title.toUtf8();
+                std::string fitted;
+                const std::string_view raw(t.constData(), static_cast<std::size_t>(t.size()));
+                const std::string_view v = fitCellText(raw, fitted) ? std::string_view(fitted) : raw;
+                if (v.empty())
+                    continue;
+                scratch_.assign(v);
+                check(worksheet_write_string(ws_, 0, static_cast<lxw_col_t>(i), scratch_.c_str(), title_));
+            }
+        }
+    }
+
+    void writeRow(std::int64_t row, const std::vector<Cell>& cells) override {
+        const auto r = static_cast<lxw_row_t>(row);
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const Cell& c = cells[i];
+            const auto col = static_cast<lxw_col_t>(i);
+            lxw_format* f = formats_[i];
+            switch (c.type) {
+            case Cell::Empty:
+                if (f)
+                    check(worksheet_write_blank(ws_, r, col, f));
+                break;
+            case Cell::Number:
+            case Cell::DateTime:
+                check(worksheet_write_number(ws_, r, col, c.number, f));
+                break;
+            case Cell::Boolean:
+                check(worksheet_write_boolean(ws_, r, col, c.boolean ? 1 : 0, f));
+                break;
+            case Cell::Text:
+                // The library takes C strings.
+                scratch_.assign(c.text);
+                check(worksheet_write_string(ws_, r, col, scratch_.c_str(), f));
+                break;
+            }
+        }
+    }
+
+    void finish(const std::vector<double>& widths) override {
+        for (std::size_t i = 0; i < widths.size(); ++i)
+            check(worksheet_set_column(ws_, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i),
+                                       widths[i], nullptr));
+        errno = 0;
+        const lxw_error err = workbook_close(wb_.release());  // frees the workbook too
+        if (err != LXW_NO_ERROR)
+            raise(err);
+        staged_.commit();
+    }
+
+private:
+    StagedPath staged_;
+    QByteArray tmpdir_;
+    Workbook wb_;
+    lxw_worksheet* ws_ = nullptr;
+    lxw_format* title_ = nullptr;
+    std::vector<lxw_format*> formats_;
+    std::string scratch_;
+};
+
+}  // namespace
+
+std::unique_ptr<SheetWriter> makeXlsxWriter(const QString& target) {
+    return std::make_unique<XlsxSheetWriter>(target);
+}
+
+}  // namespace vnk::exporting
