@@ -5,9 +5,11 @@
 #include <QDate>
 #include <QLocale>
 #include <QTime>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace vnk::exporting {
 
@@ -23,6 +25,57 @@ void appendInteger(std::string& out, std::int64_t v) {
     out.append(buf, r.ptr);
 }
 
+namespace {
+
+// Digits and decimal exponent of a text "d[.ddd]e[+-]xx"; returns the digit count.
+int scientificDigits(const char* p, const char* end, char* digits, int& exp) {
+    int n = 0;
+    for (; p < end && *p != 'e'; ++p) {
+        if (*p != '.')
+            digits[n++] = *p;
+    }
+    exp = 0;
+    std::from_chars(p + 1 + (p[1] == '+'), end, exp);
+    return n;
+}
+
+// The 16th significant digit of a's exact decimal expansion (at most 767 digits).
+char exactSixteenthDigit(double a) {
+    char buf[800];
+    const auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 770);
+    int digit = 0;
+    for (const char* p = buf; p < r.ptr && *p != 'e'; ++p) {
+        if (*p != '.' && digit++ == 15)
+            return *p;
+    }
+    return '0';
+}
+
+// |v| rounded to 15 significant digits, halves away from zero as users round; returns
+// the digit count (trailing zeros included). From 17 correctly rounded digits: their
+// last two tell the way, except "50", where the exact value may lie on either side.
+int roundTo15(double a, char* digits, int& exp) {
+    char buf[48];
+    const auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 16);
+    scientificDigits(buf, r.ptr, digits, exp);
+    const int tail = (digits[15] - '0') * 10 + (digits[16] - '0');
+    const bool up = tail > 50 || (tail == 50 && exactSixteenthDigit(a) >= '5');
+    if (up) {
+        int i = 14;
+        while (i >= 0 && digits[i] == '9')
+            digits[i--] = '0';
+        if (i < 0) {
+            digits[0] = '1';
+            ++exp;
+        } else {
+            ++digits[i];
+        }
+    }
+    return 15;
+}
+
+} // namespace
+
 void appendFloat(std::string& out, double v, std::string_view sep) {
     if (std::isnan(v)) {
         out += "NAN";
@@ -36,22 +89,11 @@ void appendFloat(std::string& out, double v, std::string_view sep) {
         out += '0';
         return;
     }
-    // Rounded to 15 significant digits: [-]d.dddddddddddddde[+-]xx
-    char buf[40];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
-    const char* p = buf;
-    if (*p == '-') {
+    if (v < 0)
         out += '-';
-        ++p;
-    }
-    char digits[16];
-    int n = 0;
-    for (; p < r.ptr && *p != 'e'; ++p) {
-        if (*p != '.')
-            digits[n++] = *p;
-    }
+    char digits[20];
     int exp = 0;
-    std::from_chars(p + 1 + (p[1] == '+'), r.ptr, exp);
+    int n = roundTo15(std::abs(v), digits, exp);
     while (n > 1 && digits[n - 1] == '0')
         --n;
 
@@ -216,22 +258,37 @@ void civilFromDays(std::int64_t z, int& y, int& m, int& d) {
 
 constexpr std::int64_t kZeroDateFromEpoch = -25569; // 1899-12-30 counted from 1970-01-01
 
-void append2(std::string& out, int v) {
-    out += static_cast<char>('0' + v / 10);
-    out += static_cast<char>('0' + v % 10);
+// Writers into a region sized beforehand (no check per character).
+char* put2(char* p, int v) {
+    p[0] = static_cast<char>('0' + v / 10);
+    p[1] = static_cast<char>('0' + v % 10);
+    return p + 2;
 }
 
-void appendPadded(std::string& out, int v, int width) {
-    char buf[16];
-    const bool neg = v < 0;
-    const auto r = std::to_chars(buf, buf + sizeof buf, neg ? -static_cast<long>(v) : v);
-    const int len = static_cast<int>(r.ptr - buf);
-    // As QLocale pads: the sign counts towards the width.
-    if (neg)
-        out += '-';
-    for (int k = len + (neg ? 1 : 0); k < width; ++k)
-        out += '0';
-    out.append(buf, r.ptr);
+char* putInt(char* p, int v) {
+    return std::to_chars(p, p + 12, v).ptr;
+}
+
+char* putText(char* p, const std::string& s) {
+    std::memcpy(p, s.data(), s.size());
+    return p + s.size();
+}
+
+// A year as QLocale pads it to four digits (years here are above 0).
+char* putYear4(char* p, int v) {
+    if (v < 1000) {
+        const int digits = v < 10 ? 1 : v < 100 ? 2 : 3;
+        for (int k = digits; k < 4; ++k)
+            *p++ = '0';
+    }
+    return putInt(p, v);
+}
+
+std::size_t longest(const std::string* texts, std::size_t n) {
+    std::size_t m = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        m = std::max(m, texts[i].size());
+    return m;
 }
 
 void appendText(std::string& out, const QString& s) {
@@ -377,6 +434,33 @@ DateTimeText::Compiled DateTimeText::compile(const QString& f, bool dateFormat) 
             literal(QString(repeat, ch));
         i += repeat;
     }
+    for (const Token& t : c.tokens) {
+        switch (t.type) {
+        case Literal:
+            c.maxBytes += t.literal.size();
+            break;
+        case DayShort:
+            c.maxBytes += longest(dayShort_.data(), 7);
+            break;
+        case DayLong:
+            c.maxBytes += longest(dayLong_.data(), 7);
+            break;
+        case MonthShort:
+            c.maxBytes += longest(monthShort_.data(), 12);
+            break;
+        case MonthLong:
+            c.maxBytes += longest(monthLong_.data(), 12);
+            break;
+        case AmPm:
+        case AmPmUpper:
+        case AmPmLower:
+            c.maxBytes += std::max(longest(am_, 3), longest(pm_, 3));
+            break;
+        default:
+            c.maxBytes += 12;
+            break; // any number
+        }
+    }
     return c;
 }
 
@@ -389,45 +473,49 @@ void DateTimeText::appendDate(std::string& out, const Compiled& c, std::int64_t 
     }
     // 1899-12-30 was a Saturday; Monday is 0 here.
     const auto dow = static_cast<std::size_t>(((days + 5) % 7 + 7) % 7);
+    const std::size_t at = out.size();
+    out.resize(at + c.maxBytes);
+    char* p = out.data() + at;
     for (const Token& t : c.tokens) {
         switch (t.type) {
         case Literal:
-            out += t.literal;
+            p = putText(p, t.literal);
             break;
         case Day1:
-            appendInteger(out, d);
+            p = putInt(p, d);
             break;
         case Day2:
-            append2(out, d);
+            p = put2(p, d);
             break;
         case DayShort:
-            out += dayShort_[dow];
+            p = putText(p, dayShort_[dow]);
             break;
         case DayLong:
-            out += dayLong_[dow];
+            p = putText(p, dayLong_[dow]);
             break;
         case Month1:
-            appendInteger(out, m);
+            p = putInt(p, m);
             break;
         case Month2:
-            append2(out, m);
+            p = put2(p, m);
             break;
         case MonthShort:
-            out += monthShort_[static_cast<std::size_t>(m - 1)];
+            p = putText(p, monthShort_[static_cast<std::size_t>(m - 1)]);
             break;
         case MonthLong:
-            out += monthLong_[static_cast<std::size_t>(m - 1)];
+            p = putText(p, monthLong_[static_cast<std::size_t>(m - 1)]);
             break;
         case Year2:
-            append2(out, y % 100);
+            p = put2(p, y % 100);
             break;
         case Year4:
-            appendPadded(out, y, 4);
+            p = putYear4(p, y);
             break;
         default:
             break;
         }
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 void DateTimeText::appendTime(std::string& out, const Compiled& c, std::int64_t msOfDay) const {
@@ -441,61 +529,64 @@ void DateTimeText::appendTime(std::string& out, const Compiled& c, std::int64_t 
     }
     const int hour12 = hour > 12 ? hour - 12 : hour == 0 ? 12 : hour;
     const std::size_t half = hour < 12 ? 0 : 1;
+    const std::size_t at = out.size();
+    out.resize(at + c.maxBytes);
+    char* p = out.data() + at;
     for (const Token& t : c.tokens) {
         switch (t.type) {
         case Literal:
-            out += t.literal;
+            p = putText(p, t.literal);
             break;
         case Hour1:
-            appendInteger(out, hour);
+            p = putInt(p, hour);
             break;
         case Hour2:
-            append2(out, hour);
+            p = put2(p, hour);
             break;
         case Hour12_1:
-            appendInteger(out, hour12);
+            p = putInt(p, hour12);
             break;
         case Hour12_2:
-            append2(out, hour12);
+            p = put2(p, hour12);
             break;
         case Minute1:
-            appendInteger(out, min);
+            p = putInt(p, min);
             break;
         case Minute2:
-            append2(out, min);
+            p = put2(p, min);
             break;
         case Second1:
-            appendInteger(out, sec);
+            p = putInt(p, sec);
             break;
         case Second2:
-            append2(out, sec);
+            p = put2(p, sec);
             break;
         case Msec3:
-            append2(out, ms / 10);
-            out += static_cast<char>('0' + ms % 10);
+            p = put2(p, ms / 10);
+            *p++ = static_cast<char>('0' + ms % 10);
             break;
-        case MsecTrimmed: {
-            char buf[3] = {static_cast<char>('0' + ms / 100), static_cast<char>('0' + ms / 10 % 10),
-                           static_cast<char>('0' + ms % 10)};
-            int n = 3;
-            while (n > 1 && buf[n - 1] == '0')
-                --n;
-            out.append(buf, static_cast<std::size_t>(n));
+        case MsecTrimmed:
+            *p++ = static_cast<char>('0' + ms / 100);
+            if (ms % 100 != 0) {
+                *p++ = static_cast<char>('0' + ms / 10 % 10);
+                if (ms % 10 != 0)
+                    *p++ = static_cast<char>('0' + ms % 10);
+            }
             break;
-        }
         case AmPm:
-            out += half ? pm_[0] : am_[0];
+            p = putText(p, half ? pm_[0] : am_[0]);
             break;
         case AmPmUpper:
-            out += half ? pm_[1] : am_[1];
+            p = putText(p, half ? pm_[1] : am_[1]);
             break;
         case AmPmLower:
-            out += half ? pm_[2] : am_[2];
+            p = putText(p, half ? pm_[2] : am_[2]);
             break;
         default:
             break;
         }
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 bool DateTimeText::selfCheck(const Compiled& c, bool dateFormat) const {

@@ -61,6 +61,7 @@ private:
     struct Compiled {
         QString format;
         std::vector<Token> tokens;
+        std::size_t maxBytes = 0; // the longest text the tokens can give
         bool viaQt = false;
     };
     QLocale locale_;

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QTime>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
@@ -75,6 +76,9 @@ TEST(ValueText, FloatsInGeneralFormatWith15SignificantDigits) {
         {1e15, "1E15"},
         {999999999999999.9, "1E15"}, // rounding to 15 digits carries into the exponent
         {1234567890123456789.0, "1.23456789012346E18"},
+        {123493434207782.5, "123493434207783"}, // exactly halfway: away from zero
+        {-123493434207782.5, "-123493434207783"},
+        {999999999999999.5, "1E15"},
         {-1.25e-10, "-1.25E-10"},
         {1e100, "1E100"},
         {std::numeric_limits<double>::max(), "1.79769313486232E308"},
@@ -91,6 +95,46 @@ TEST(ValueText, FloatsInGeneralFormatWith15SignificantDigits) {
     EXPECT_EQ(floatText(1.5e-7, ","), "1,5E-7");
     EXPECT_EQ(floatText(0.25, "\xd9\xab"), "0\xd9\xab"
                                            "25"); // a multi-byte separator
+}
+
+// Against an independent rounding (Qt's %g with 15 digits, exponent rewritten as "E-7"),
+// on random bit patterns and on the short decimal values that databases hold.
+TEST(ValueText, FloatsAgreeWithQtRoundingTo15Digits) {
+    auto reference = [](double v) {
+        std::string q = QString::number(v, 'g', 15).toStdString();
+        const std::size_t e = q.find('e');
+        if (e == std::string::npos)
+            return q == "-0" ? std::string("0") : q;
+        std::string exp = q.substr(e + 1);
+        const bool negative = exp[0] == '-';
+        exp.erase(0, 1);
+        exp.erase(0, std::min(exp.find_first_not_of('0'), exp.size() - 1));
+        return q.substr(0, e) + "E" + (negative ? "-" : "") + exp;
+    };
+    std::mt19937_64 rnd(15);
+    for (int i = 0; i < 200000; ++i) {
+        double v;
+        const std::uint64_t bits = rnd();
+        switch (i % 4) {
+        case 0:
+            std::memcpy(&v, &bits, sizeof v);
+            break;
+        case 1:
+            v = static_cast<double>(static_cast<std::int64_t>(bits % 2000000001) - 1000000000) /
+                100;
+            break;
+        case 2:
+            v = static_cast<double>(bits % 10000000) /
+                std::pow(10.0, static_cast<double>(bits % 23));
+            break;
+        default:
+            v = 999999999999999.0 + static_cast<double>(bits % 1000) / 1000;
+            break;
+        }
+        if (!std::isfinite(v))
+            continue;
+        ASSERT_EQ(floatText(v), reference(v)) << std::hexfloat << v;
+    }
 }
 
 TEST(ValueText, CurrencyWithAtMostFourDecimals) {
