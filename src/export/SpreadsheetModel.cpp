@@ -513,9 +513,11 @@ void CellDisplay::append(std::string& out, const Cell& cell, std::size_t column)
 
 namespace {
 
-// Characters of a number in the general format of a fitted column: ten significant
-// digits at most.
+// Characters of a number in the general format of a fitted column: whole numbers to
+// eleven digits in full, others with ten significant digits at most.
 double numberChars(double v) {
+    if (v == std::trunc(v) && std::fabs(v) < 1e11)
+        return std::fabs(v) < 1 ? 1 + (v < 0) : std::floor(std::log10(std::fabs(v))) + 1 + (v < 0);
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 10);
     return static_cast<double>(r.ptr - buf);

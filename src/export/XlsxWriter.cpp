@@ -47,7 +47,9 @@ public:
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         options.tmpdir = tmpdir_.data();
-        options.use_zip64 = LXW_TRUE;  // a sheet of a million rows passes 4 GB uncompressed
+        // ZIP64 only when a part passes 4 GB (decided at the end): some readers of
+        // workbooks are strict about it.
+        options.use_zip64 = LXW_FALSE;
         const QByteArray path = QFile::encodeName(staged_.path());
         errno = 0;
         wb_.reset(workbook_new_opt(path.constData(), &options));
@@ -108,6 +110,7 @@ public:
 
     void writeRow(std::int64_t row, const std::vector<Cell>& cells) override {
         const auto r = static_cast<lxw_row_t>(row);
+        xmlBytes_ += kRowXml + kCellXml * static_cast<std::int64_t>(cells.size());
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const Cell& c = cells[i];
             const auto col = static_cast<lxw_col_t>(i);
@@ -127,6 +130,7 @@ public:
             case Cell::Text:
                 // The library takes C strings.
                 scratch_.assign(c.text);
+                xmlBytes_ += 2 * static_cast<std::int64_t>(c.text.size());  // room for escapes
                 check(worksheet_write_string(ws_, r, col, scratch_.c_str(), f));
                 break;
             }
@@ -137,6 +141,10 @@ public:
         for (std::size_t i = 0; i < widths.size(); ++i)
             check(worksheet_set_column(ws_, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i),
                                        widths[i], nullptr));
+        // The library reads this option when it assembles the workbook, so it can still
+        // be switched on for a sheet that turned out too large for plain zip.
+        if (xmlBytes_ > kZip64Threshold)
+            wb_->options.use_zip64 = LXW_TRUE;
         errno = 0;
         const lxw_error err = workbook_close(wb_.release());  // frees the workbook too
         if (err != LXW_NO_ERROR)
@@ -152,6 +160,11 @@ private:
     lxw_format* title_ = nullptr;
     std::vector<lxw_format*> formats_;
     std::string scratch_;
+    std::int64_t xmlBytes_ = 0;  // a generous estimate of the sheet's XML
+
+    static constexpr std::int64_t kRowXml = 48;   // <row r="1048576" spans="1:16384">...
+    static constexpr std::int64_t kCellXml = 56;  // <c r="XFD1048576" s="12" t="inlineStr">...
+    static constexpr std::int64_t kZip64Threshold = std::int64_t(7) << 29;  // 3.5 GiB
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -517,4 +518,24 @@ TEST_F(SpreadsheetExport, WidthsAreFittedToTheLastRowToo) {
         EXPECT_LT(w.at(1).toDouble(), 66);
         EXPECT_LT(w.at(0).toDouble(), 8);
     }
+}
+
+TEST_F(SpreadsheetExport, ALargeXlsNeedsMoreThanTheHeaderSectorTable) {
+    // 20000 rows of 40 numbers: about 15 MB of workbook stream, more sector tables than
+    // the container's header can list (more than 7 MB).
+    test::SyntheticRows rows(40, 20000, db::FieldKind::Float);
+    const QString path = write(rows, 2);
+    EXPECT_GT(QFileInfo(path).size(), 8 << 20);
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sys, xlrd\n"
+                            "b = xlrd.open_workbook(sys.argv[1])\n"
+                            "s = b.sheet_by_index(0)\n"
+                            "print(s.nrows, s.ncols, s.cell_value(20000, 39), "
+                            "int(sum(s.col_values(7, 1))))\n"),
+             path});
+    ASSERT_TRUE(p.waitForFinished(300000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(p.readAllStandardOutput().trimmed(), QByteArray("20001 40 20000.0 200010000"));
 }
