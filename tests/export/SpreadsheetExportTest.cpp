@@ -395,6 +395,14 @@ TEST_F(SpreadsheetExport, CharColumnsAreLeftOutVarcharIsTextNvarcharIsNot) {
         expectCell(format, sheetCell(sheet, 1, 2), text(QStringLiteral("007")), "w");
         EXPECT_TRUE(sheetCell(sheet, 1, 3).isNull());
     }
+    // Nothing exportable at all: a valid, empty sheet.
+    for (const int format : {1, 2, 6}) {
+        auto rows = driver.execute(QStringLiteral("SELECT c FROM t"));
+        const QJsonObject sheet = readSpreadsheet(format, write(*rows, format));
+        ASSERT_FALSE(sheet.contains(QStringLiteral("error"))) << str(sheet, "error").toStdString();
+        EXPECT_TRUE(sheetCell(sheet, 0, 0).isNull());
+        EXPECT_TRUE(sheetCell(sheet, 1, 0).isNull());
+    }
 }
 
 TEST_F(SpreadsheetExport, LongTextsAreCutToWhatACellHolds) {
