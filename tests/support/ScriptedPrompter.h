@@ -25,6 +25,7 @@ public:
     std::deque<std::optional<vnk::ui::FileChoice>> fileAnswers;
     std::deque<std::optional<QFont>> fontAnswers;
     std::vector<Asked> asked;
+    std::vector<vnk::ui::FileDialogSpec> fileSpecs;  // every file dialog asked, in order
 
     QStringList messages() const {
         QStringList out;
@@ -64,11 +65,13 @@ public:
     std::optional<vnk::ui::FileChoice> openFile(QWidget*,
                                                 const vnk::ui::FileDialogSpec& spec) override {
         asked.push_back({QStringLiteral("open"), spec.caption, spec.startFolder});
+        fileSpecs.push_back(spec);
         return nextFile();
     }
     std::optional<vnk::ui::FileChoice> saveFile(QWidget*,
                                                 const vnk::ui::FileDialogSpec& spec) override {
         asked.push_back({QStringLiteral("save"), spec.caption, spec.startFolder});
+        fileSpecs.push_back(spec);
         return nextFile();
     }
     std::optional<QFont> chooseFont(QWidget*, const QFont&) override {

@@ -189,7 +189,8 @@ TEST_F(MainWindowTest, ModifiedFlagFollowsTheTextAndTheClosePrompt) {
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("\t"));
     EXPECT_TRUE(appState().IsModified);
 
-    // Cancel keeps the window; saving is not possible, so Yes keeps it too; No closes.
+    // Cancel keeps the window; Yes tries to save, and a blank statement is not saved, so
+    // the window stays too; No closes.
     prompter.confirmAnswers = {ui::Answer::Cancel, ui::Answer::Yes, ui::Answer::No};
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
@@ -198,7 +199,7 @@ TEST_F(MainWindowTest, ModifiedFlagFollowsTheTextAndTheClosePrompt) {
     EXPECT_TRUE(window->close());
     ASSERT_EQ(prompter.count(QStringLiteral("confirm")), 3);
     EXPECT_EQ(prompter.asked.back().text, QStringLiteral("Save changes to <NoName>....?"));
-    EXPECT_TRUE(prompter.messages().isEmpty());
+    EXPECT_EQ(prompter.messages(), QStringList{QStringLiteral("Query cannot be empty.")});
 }
 
 TEST_F(MainWindowTest, UnchangedDocumentClosesWithoutAQuestionThroughExit) {

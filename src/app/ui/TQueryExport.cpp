@@ -1,7 +1,10 @@
 #include "TQueryExport.h"
 
 #include "AppRun.h"
+#include "LoadQueryFile.h"
 #include "Prompter.h"
+#include "TAbout.h"
+#include "TDevGuideline.h"
 #include "db/DataModule.h"
 #include "db/ui/Connecting.h"
 #include "db/ui/TIBSelectDb.h"
@@ -123,6 +126,8 @@ TQueryExport::TQueryExport(const QStringList& args, QWidget* parent)
     buildLayout();
     FormCreate();
     dlgSelectDb_ = new TIBSelectDb(this);
+    dlgGuideline_ = new TDevGuideline(this);
+    dlgAbout_ = new TAbout(this);
 }
 
 TQueryExport::~TQueryExport() {
@@ -238,6 +243,18 @@ void TQueryExport::buildMainBar() {
     });
     connect(tbExit_, &QToolButton::clicked, this, &QWidget::close);
     connect(smClearRecent_, &QAction::triggered, this, &TQueryExport::smClearRecentClick);
+    connect(tbNew_, &QToolButton::clicked, this, [this] { runCommand([this] { tbNewClick(); }); });
+    connect(tbOpen_, &QToolButton::clicked, this, [this] { runCommand([this] { fnOpenToFile(); }); });
+    connect(tbSave_, &QToolButton::clicked, this, [this] {
+        runCommand([this] { fnSaveToFile(appState().CurrentFileName); });
+    });
+    connect(tbSaveAs_, &QToolButton::clicked, this,
+            [this] { runCommand([this] { fnSaveToFile(QString()); }); });
+    for (int k = 0; k < 10; ++k)
+        connect(smFile_[k], &QAction::triggered, this,
+                [this, k] { runCommand([this, k] { smFileClick(k); }); });
+    connect(tbGuideline_, &QToolButton::clicked, this, &TQueryExport::tbGuidelineClick);
+    connect(tbAbout_, &QToolButton::clicked, this, &TQueryExport::tbAboutClick);
 }
 
 void TQueryExport::buildUpperArea() {
@@ -527,13 +544,16 @@ void TQueryExport::FormShow() {
     if (!args_.isEmpty()) {
         if (args_.size() == 1) {
             // One argument: a query file to open. A bad one leaves the window empty.
-            const QString error = checkQueryFileArgument(TrimText(args_.first()));
+            const QString path = TrimText(args_.first());
+            const QString error = checkQueryFileArgument(path);
+            // The recent-files menu works in this run too; it is saved at close as well.
+            loadRecentFiles();
             if (!error.isEmpty()) {
                 ReportError(error);
                 st.IsBatchRun = false;
+            } else {
+                runCommand([this, &path] { (void)LoadQueryFile(this, path); });
             }
-            // The recent-files menu works in this run too; it is saved at close as well.
-            loadRecentFiles();
         }
         return;
     }
@@ -597,24 +617,7 @@ void TQueryExport::closeEvent(QCloseEvent* e) {
 }
 
 bool TQueryExport::FormCloseQuery() {
-    const AppState& st = appState();
-    if (!st.IsModified)
-        return true;
-    switch (prompter().confirm(this, QStringLiteral("Save changes to ") + st.CurrentFileName +
-                                         QStringLiteral("?"),
-                               Buttons::YesNoCancel)) {
-    case Answer::Yes:
-        return fnSaveToFile(st.CurrentFileName);
-    case Answer::No:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool TQueryExport::fnSaveToFile(const QString& name) {
-    Q_UNUSED(name);
-    return false;  // saving documents is not available yet
+    return changePrompt();
 }
 
 void TQueryExport::FormClose() {

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -20,6 +21,8 @@ class QWidget;
 namespace vnk::ui {
 
 class TIBSelectDb;
+class TDevGuideline;
+class TAbout;
 
 // The main window: command bars, schema panel, editor, executed-SQL panel, result area
 // and status bar. Child widgets carry the object names tests and the probe look for
@@ -103,8 +106,24 @@ private:
     void placeWindow();
     void writeLayoutSettings();
 
-    // Writes the document; the document workflow replaces this. False: not saved.
+    // documents
+    // The change prompt of New, Open and closing: false when the command must stop.
+    bool changePrompt();
+    void tbNewClick();
+    void fnOpenToFile();
+    void fnOpenToMemo(const QString& path);
+    void smFileClick(int k);
+    // Writes the document; an empty name or the unnamed document's asks for one.
+    // False: not saved.
     bool fnSaveToFile(const QString& name);
+    void tbGuidelineClick();
+    void tbAboutClick();
+    // Runs one command, showing what it raised in a message box.
+    void runCommand(const std::function<void()>& command);
+    QString openDialogFile_;  // the file last chosen in the open dialog
+    int openFilterIndex_ = 1;
+    TDevGuideline* dlgGuideline_ = nullptr;
+    TAbout* dlgAbout_ = nullptr;
 
     QStringList args_;
     bool formShown_ = false;
