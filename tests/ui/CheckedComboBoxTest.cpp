@@ -371,9 +371,12 @@ TEST(CheckedComboBox, RefusedTickShowsTheMessageAndStaysUnticked) {
     Harness h;
     h.combo->setItems({QString(65000, u'a'), QString(600, u'b'), u8("c")});
     QSignalSpy changes(h.combo, &TCheckedComboBox::changed);
+    h.clickButton();
     h.combo->setTicked(0, true);
+    EXPECT_TRUE(h.combo->isDroppedDown());
     h.combo->setTicked(1, true);
     EXPECT_EQ(h.prompts.messages(), list({"There is no room for Selected"}));
+    EXPECT_FALSE(h.combo->isDroppedDown());
     EXPECT_EQ(h.combo->checkList()->item(1)->checkState(), Qt::Unchecked);
     EXPECT_EQ(h.combo->checkedText().size(), 65000);
     h.combo->setTicked(2, true);

@@ -350,8 +350,10 @@ void TCheckedComboBox::itemChanged(QListWidgetItem* item) {
         return;
     if (wanted) {
         if (items_.tick(index) == params::CheckedItems::TickResult::NoRoom) {
-            // The refused item does not stay ticked: the list shows what the value holds.
+            // The refused item does not stay ticked: the list shows what the value holds. The
+            // message takes the activation from the list, which closes it, as any window would.
             syncTicks();
+            closeDropDown();
             prompter().message(this, params::NoRoomMessage());
             return;
         }
