@@ -343,6 +343,8 @@ QWidget* TQueryExport::buildLowerArea() {
                                     QString(), QStyle::SP_FileDialogInfoView);
     box->addWidget(runBar_);
     connect(tbHideExecSql_, &QToolButton::clicked, this, &TQueryExport::tbHideExecSqlClick);
+    connect(tbExecToScreen_, &QToolButton::clicked, this, &TQueryExport::tbExecToScreenClick);
+    connect(tbExecToFile_, &QToolButton::clicked, this, &TQueryExport::tbExecToFileClick);
 
     panelExecuteSql_ = new QWidget(lower);
     panelExecuteSql_->setObjectName(QStringLiteral("PanelExecuteSql"));

@@ -18,6 +18,10 @@ class QTableView;
 class QMenu;
 class QWidget;
 
+namespace vnk::params {
+class ParameterPrompt;
+}  // namespace vnk::params
+
 namespace vnk::ui {
 
 class TIBSelectDb;
@@ -66,6 +70,19 @@ public:
     // by the arguments). Public so tests can drive it without showing.
     void FormShow();
     bool formShown() const { return formShown_; }
+
+    // execution
+    // "&Execute": confirm, prepare the statement from the editor, run it to the grid.
+    void tbExecToScreenClick();
+    // "Execute to &File": run and export; the export commands provide it.
+    void tbExecToFileClick();
+    // Runs AppState::ExecutedSql on the data module's query and reports the outcome in the
+    // status bar, the grid and the executed-SQL panel. Never raises.
+    void ExecuteQuery();
+    // What "&Execute" asks parameter values with (not owned). Without one, a statement
+    // with parameters is not run.
+    void setParameterPrompt(params::ParameterPrompt* prompt) { parameterPrompt_ = prompt; }
+    params::ParameterPrompt* parameterPrompt() const { return parameterPrompt_; }
 
 Q_SIGNALS:
     // The close was accepted: the process ends.
@@ -124,6 +141,12 @@ private:
     int openFilterIndex_ = 1;
     TDevGuideline* dlgGuideline_ = nullptr;
     TAbout* dlgAbout_ = nullptr;
+
+    // execution
+    // Prepares ExecutedSql from the editor and shows what happened; true: ready to run.
+    bool fnPrepareStatement();
+    void appendExecutionError(const QString& message);
+    params::ParameterPrompt* parameterPrompt_ = nullptr;
 
     QStringList args_;
     bool formShown_ = false;
