@@ -52,14 +52,14 @@ void CheckedItems::setItems(const QStringList& items) {
     resetTicks();
 }
 
-void CheckedItems::addItem(const QString& item) {
-    if (sorted_) {
-        const auto at = std::upper_bound(items_.begin(), items_.end(), item, lessIgnoringCase);
-        items_.insert(at, item);
-    } else {
-        items_.append(item);
-    }
+int CheckedItems::addItem(const QString& item) {
+    qsizetype at = items_.size();
+    if (sorted_)
+        at = std::upper_bound(items_.begin(), items_.end(), item, lessIgnoringCase) -
+             items_.begin();
+    items_.insert(at, item);
     resetTicks();
+    return static_cast<int>(at);
 }
 
 void CheckedItems::clear() {

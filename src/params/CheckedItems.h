@@ -39,7 +39,8 @@ public:
     // Changing the items in any way clears every tick.
     const QStringList& items() const { return items_; }
     void setItems(const QStringList& items);
-    void addItem(const QString& item);
+    // Returns where the item went (the end, or its place when sorted).
+    int addItem(const QString& item);
     // Empties the items and the ticks.
     void clear();
 
@@ -50,6 +51,7 @@ public:
 
     int count() const { return static_cast<int>(items_.size()); }
     bool isTicked(int index) const;
+    bool anyTicked() const { return !order_.empty(); }
     // Out-of-range indexes are ignored.
     TickResult tick(int index);
     void untick(int index);

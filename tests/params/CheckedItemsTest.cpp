@@ -178,11 +178,11 @@ TEST(CheckedItems, SortedKeepsCaseInsensitiveOrder) {
     items.setItems(list({"b", "C", "a", "B"}));
     items.setSorted(true);
     EXPECT_EQ(items.items(), list({"a", "b", "B", "C"}));
-    items.addItem(u8("Ab"));
+    EXPECT_EQ(items.addItem(u8("Ab")), 1);
     items.setItems(items.items() + list({"0"}));
     EXPECT_EQ(items.items(), list({"0", "a", "Ab", "b", "B", "C"}));
     items.setSorted(false);
-    items.addItem(u8("A"));
+    EXPECT_EQ(items.addItem(u8("A")), 6);
     EXPECT_EQ(items.items().last(), u8("A"));
 }
 

@@ -358,6 +358,16 @@ TEST(CheckedComboBox, ItemsChangesClearTheTicks) {
     EXPECT_EQ(combo.checkList()->item(0)->text(), u8("a"));
     EXPECT_EQ(combo.checkedText(), QString());
 
+    combo.setTicked(0, true);
+    combo.addItem(u8("B"));
+    combo.addItem(u8("0"));
+    EXPECT_EQ(combo.items(), list({"0", "a", "b", "B", "c"}));
+    for (int i = 0; i < combo.checkList()->count(); ++i) {
+        EXPECT_EQ(combo.checkList()->item(i)->text(), combo.items()[i]);
+        EXPECT_EQ(combo.checkList()->item(i)->checkState(), Qt::Unchecked) << i;
+    }
+    EXPECT_EQ(combo.checkedText(), QString());
+
     combo.setEmptyValue(u8("(any)"));
     EXPECT_EQ(combo.textField()->text(), u8("(any)"));
     combo.setTicked(2, true);

@@ -177,8 +177,15 @@ void TCheckedComboBox::setItems(const QStringList& items) {
 }
 
 void TCheckedComboBox::addItem(const QString& item) {
-    items_.addItem(item);
-    rebuildList();
+    // One row at a time: the dialog adds a select's rows one by one.
+    const bool hadTicks = items_.anyTicked();
+    const int at = items_.addItem(item);
+    syncing_ = true;
+    lvChecked_->insertItem(at, newListItem(item));
+    syncing_ = false;
+    if (hadTicks)
+        syncTicks();
+    refreshText();
 }
 
 void TCheckedComboBox::Clear() {
@@ -367,14 +374,18 @@ void TCheckedComboBox::itemChanged(QListWidgetItem* item) {
 void TCheckedComboBox::rebuildList() {
     syncing_ = true;
     lvChecked_->clear();
-    for (const QString& text : items_.items()) {
-        auto* item = new QListWidgetItem(text, lvChecked_);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
-        item->setToolTip(text);  // a text wider than the list is cut off
-    }
+    for (const QString& text : items_.items())
+        lvChecked_->addItem(newListItem(text));
     syncing_ = false;
     refreshText();
+}
+
+QListWidgetItem* TCheckedComboBox::newListItem(const QString& text) {
+    auto* item = new QListWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+    item->setToolTip(text);  // a text wider than the list is cut off
+    return item;
 }
 
 void TCheckedComboBox::syncTicks() {

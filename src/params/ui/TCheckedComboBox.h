@@ -153,6 +153,7 @@ private:
     void dropDownClosed();
     void itemChanged(QListWidgetItem* item);
     void rebuildList();
+    static QListWidgetItem* newListItem(const QString& text);
     void syncTicks();
     void refreshText();
     void layoutParts();
