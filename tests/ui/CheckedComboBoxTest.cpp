@@ -61,7 +61,8 @@ struct Harness {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
     ~Harness() {
-        combo->closeDropDown();
+        if (combo)
+            combo->closeDropDown();
         vnk::ui::setPrompter(nullptr);
     }
 
@@ -275,6 +276,13 @@ TEST(CheckedComboBox, ButtonClickWhileOpenClosesTheList) {
     EXPECT_FALSE(h.combo->isDroppedDown());
     EXPECT_EQ(closed.count(), 3);
     EXPECT_EQ(clicks.count(), 3);
+
+    // Going away with the list open leaves no popup behind.
+    h.clickButton();
+    ASSERT_TRUE(h.combo->isDroppedDown());
+    delete h.combo;
+    h.combo = nullptr;
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }
 
 TEST(CheckedComboBox, TicksInTheListBuildTheValue) {

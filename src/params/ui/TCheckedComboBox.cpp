@@ -60,9 +60,8 @@ protected:
         const int shift = isDown() ? 1 : 0;
         const int x = std::max(0, width() - TCheckedComboBox::GlyphSize - 2) + shift;
         const int y = (height() - TCheckedComboBox::GlyphSize) / 2 + shift;
-        if (!isEnabled()) {
+        if (!isEnabled())
             p.setOpacity(0.4);
-        }
         p.drawImage(x, y, glyph);
     }
 };
@@ -85,8 +84,8 @@ protected:
             // the list again at once.
             QAbstractButton* button = owner_->button();
             const QPoint p = button->mapFromGlobal(e->globalPosition().toPoint());
-            const bool strictlyInside =
-                p.x() > 0 && p.y() > 0 && p.x() < button->width() - 1 && p.y() < button->height() - 1;
+            const bool strictlyInside = p.x() > 0 && p.y() > 0 && p.x() < button->width() - 1 &&
+                                        p.y() < button->height() - 1;
             setAttribute(Qt::WA_NoMouseReplay, strictlyInside);
         }
         QFrame::mousePressEvent(e);
@@ -161,7 +160,10 @@ TCheckedComboBox::TCheckedComboBox(QWidget* parent)
     layoutParts();
 }
 
-TCheckedComboBox::~TCheckedComboBox() = default;
+TCheckedComboBox::~TCheckedComboBox() {
+    // The drop-down calls back into this control, so it goes while this is still whole.
+    delete dropDown_;
+}
 
 QAbstractButton* TCheckedComboBox::button() const {
     return btnDropDown_;
