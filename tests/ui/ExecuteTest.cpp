@@ -7,6 +7,7 @@
 
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <ostream>
@@ -82,6 +83,11 @@ public:
     QString panel() const { return window->executedSqlPanel()->toPlainText(); }
     QString status(int n) const { return window->statusText(n); }
     const db::ResultSet* result() const { return db::dm1().ADOQry1.result(); }
+    int gridRows() const { return window->resultGrid()->model()->rowCount(); }
+    QString cell(int row, int col) const {
+        const QAbstractItemModel* m = window->resultGrid()->model();
+        return m->data(m->index(row, col)).toString();
+    }
 
     // Types the text with the caret at its end and presses "&Execute", answering Yes.
     void run(const QString& text, ui::Answer answer = ui::Answer::Yes) {
@@ -124,13 +130,20 @@ TEST_P(ExecuteTest, RowsThenNoLeavesEverythingAsItWas) {
     ASSERT_NE(result(), nullptr);
     EXPECT_EQ(result()->recordCount(), 250);
     EXPECT_EQ(result()->fieldCount(), 2);
+    EXPECT_EQ(gridRows(), 250);
+    EXPECT_EQ(cell(249, 1), QStringLiteral("Name 250"));
+
+    // The grid's row counter writes panel 1.
+    QTest::keyClick(window->resultGrid(), Qt::Key_Down);
+    EXPECT_EQ(status(1), QStringLiteral("Row 2 of 250"));
 
     const db::ResultSet* held = result();
     const QString time = status(3);
     run(QStringLiteral("select 1 as one"), ui::Answer::No);
     EXPECT_EQ(panel(), kRows250);
-    EXPECT_EQ(status(1), QStringLiteral("Row 1 of 250"));
+    EXPECT_EQ(status(1), QStringLiteral("Row 2 of 250"));
     EXPECT_EQ(status(3), time);
+    EXPECT_EQ(gridRows(), 250);
     EXPECT_EQ(status(4), QStringLiteral("Query executed successfully"));
     EXPECT_EQ(result(), held);
     EXPECT_TRUE(appState().ExecutedSql.isEmpty());
@@ -142,6 +155,7 @@ TEST_P(ExecuteTest, StatementsWithoutRowsSucceedSilently) {
     EXPECT_EQ(status(4), QStringLiteral("Query executed successfully"));
     run(QStringLiteral("insert into exec_log values (7)"));
     EXPECT_EQ(status(1), QStringLiteral("No row returned"));
+    EXPECT_EQ(gridRows(), 0);
     EXPECT_EQ(status(4), QStringLiteral("Query executed successfully"));
     EXPECT_FALSE(db::dm1().ADOQry1.active());
     EXPECT_EQ(panel(), QStringLiteral("insert into exec_log values (7)"));
@@ -156,6 +170,7 @@ TEST_P(ExecuteTest, StatementsWithoutRowsSucceedSilently) {
 
     run(QStringLiteral("select id from exec_log"));
     EXPECT_EQ(status(1), QStringLiteral("Row 1 of 1"));
+    EXPECT_EQ(cell(0, 0), QStringLiteral("7"));
     EXPECT_TRUE(prompter.messages().isEmpty());
 }
 
@@ -172,6 +187,8 @@ TEST_P(ExecuteTest, SyntaxErrorIsReportedOnceAndAppendedToThePanel) {
     EXPECT_EQ(status(3), QString());  // the open failed before any time was taken
     EXPECT_EQ(status(4), QStringLiteral("Query executed with error"));
     EXPECT_FALSE(db::dm1().ADOQry1.active());
+    EXPECT_EQ(gridRows(), 0);
+    EXPECT_EQ(window->resultGrid()->result(), nullptr);
     QString provider = m;
     provider.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     EXPECT_EQ(panel(), kError + kErrorHead + provider + QStringLiteral(" ]"));
@@ -231,7 +248,8 @@ TEST_P(ExecuteTest, ParametersAreAskedAndSubstituted) {
     EXPECT_EQ(appState().ExecutedSql, sent);
     EXPECT_EQ(status(1), QStringLiteral("Row 1 of 1"));
     ASSERT_NE(result(), nullptr);
-    EXPECT_EQ(result()->fieldCount(), 2);
+    EXPECT_EQ(cell(0, 0), QStringLiteral("O'Brien"));
+    EXPECT_EQ(cell(0, 1), QStringLiteral("O'Brien"));
 
     // An unknown type word: its message in a message box, nothing run.
     run(QStringLiteral("select ?Foo_x? as v"));

@@ -383,10 +383,9 @@ QWidget* TQueryExport::buildLowerArea() {
     resultLine->addWidget(labelCount_);
     box->addLayout(resultLine);
 
-    dbgResult_ = new QTableView(lower);
-    dbgResult_->setObjectName(QStringLiteral("dbgResult"));
-    dbgResult_->setAccessibleName(QStringLiteral("Result"));
-    dbgResult_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dbgResult_ = new TResultGrid(lower);  // dbgResult
+    connect(dbgResult_, &TResultGrid::rowCounterChanged, this,
+            [this](const QString& text) { setStatusText(1, text); });
     box->addWidget(dbgResult_, 1);
 
     lblConnString_ = new QLabel(lower);

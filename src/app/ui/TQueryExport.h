@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "grid/ui/TResultGrid.h"  // execution: the grid the runs show
+
 class QAction;
 class QLabel;
 class QPlainTextEdit;
@@ -56,7 +58,7 @@ public:
     QComboBox* schemaCombo() const { return cbSchema_; }
     QTreeWidget* tableList() const { return lvTables_; }
     QTreeWidget* fieldList() const { return lvFields_; }
-    QTableView* resultGrid() const { return dbgResult_; }
+    TResultGrid* resultGrid() const { return dbgResult_; }
     QLabel* catalogLabel() const { return labelCount_; }
     QLabel* connStringLabel() const { return lblConnString_; }
     QMenu* recentMenu() const { return mRecent_; }
@@ -185,7 +187,7 @@ private:
     QToolButton* tbExecToFile_ = nullptr;
     QToolButton* tbSaveResultToFile_ = nullptr;
     QToolButton* tbInsertParameter_ = nullptr;
-    QTableView* dbgResult_ = nullptr;
+    TResultGrid* dbgResult_ = nullptr;
     QLabel* statusPanels_[5] = {};
     QMenu* mOpen_ = nullptr;
     QMenu* mRecent_ = nullptr;

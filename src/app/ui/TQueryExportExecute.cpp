@@ -14,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QStatusBar>
-#include <QTableView>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -109,6 +108,8 @@ void TQueryExport::ExecuteQuery() {
 
     try {
         query.setSql(st.ExecutedSql);
+        // The grid lets go of the result before the query drops it.
+        dbgResult_->clear();
         if (query.active())
             query.close();
 
@@ -118,13 +119,15 @@ void TQueryExport::ExecuteQuery() {
         query.open();  // sends the statement and holds every row
         setStatusText(3, elapsedText(clock.elapsed()));
 
-        const db::ResultSet* result = query.result();
+        db::ResultSet* result = query.result();
         st.ResultRowCount = result ? result->recordCount() : 0;
+        dbgResult_->setResult(result);
         if (st.ResultRowCount <= 0)
             setStatusText(1, kNoRow);
         else
             setStatusText(1, QStringLiteral("Row %1 of %2").arg(result->recNo()).arg(st.ResultRowCount));
         setStatusText(4, kSucceeded);
+        dbgResult_->fnAutofitColumnWidth();
     } catch (const std::exception& e) {
         const QString message = errorText(e);
         if (message == db::kNoResultSetMessage) {
