@@ -128,6 +128,7 @@ TQueryExport::TQueryExport(const QStringList& args, QWidget* parent)
     dlgSelectDb_ = new TIBSelectDb(this);
     dlgGuideline_ = new TDevGuideline(this);
     dlgAbout_ = new TAbout(this);
+    createExportCommands();  // export
 }
 
 TQueryExport::~TQueryExport() {

@@ -29,6 +29,8 @@ namespace vnk::ui {
 class TIBSelectDb;
 class TDevGuideline;
 class TAbout;
+class TToolOptions;  // export
+class TProcessingMsg;  // export
 
 // The main window: command bars, schema panel, editor, executed-SQL panel, result area
 // and status bar. Child widgets carry the object names tests and the probe look for
@@ -193,6 +195,18 @@ private:
     QMenu* mRecent_ = nullptr;
     QAction* smFile_[10] = {};
     QAction* smClearRecent_ = nullptr;
+
+    // export
+public:
+    // "Save &Result to File": the held result through ChooseOutput to the chosen export.
+    void tbSaveResultToFileClick();
+    TToolOptions* toolOptionsDialog() const { return dlgToolOptions_; }
+    TProcessingMsg* processingMsg() const { return dlgProcessingMsg_; }
+
+private:
+    void createExportCommands();  // the options dialog, the wait window, the button
+    TToolOptions* dlgToolOptions_ = nullptr;
+    TProcessingMsg* dlgProcessingMsg_ = nullptr;
 };
 
 // The one main window of the process (set by its constructor).
