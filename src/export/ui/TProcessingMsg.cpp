@@ -38,7 +38,6 @@ void TProcessingMsg::showProcessing() {
         move(frame.topLeft());
     }
     show();
-    raise();
     repaint();
     // Let the window system map and paint it before the export blocks the loop.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
