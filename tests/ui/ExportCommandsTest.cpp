@@ -345,6 +345,25 @@ TEST_F(ExportCommandsTest, CancelledOptionsSetTheCancelFlagAndStoreNothing) {
     EXPECT_TRUE(prompter.messages().isEmpty());
 }
 
+TEST_F(ExportCommandsTest, UnwritableSettingsKeepTheDialogOpen) {
+    // A folder where the settings file belongs makes every write fail.
+    ASSERT_TRUE(QFile::remove(env.settingsFile()));
+    ASSERT_TRUE(QDir().mkdir(env.settingsFile()));
+    optionActs.push_back([this](TToolOptions& dlg) {
+        control<QLineEdit>(dlg, "txtDelimiter")->setText(QStringLiteral(";"));
+        pressOk(dlg);
+        EXPECT_EQ(prompter.messages(),
+                  QStringList{QStringLiteral("Error creating system registry entry")});
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(appState().Output.OutputDelimiter, QStringLiteral(";"));  // already taken
+        dlg.reject();
+    });
+    EXPECT_FALSE(ui::ChooseOutput());
+    EXPECT_TRUE(appState().CancelFlag);
+    EXPECT_EQ(prompter.count(QStringLiteral("save")), 0);
+    ASSERT_TRUE(QDir().rmdir(env.settingsFile()));
+}
+
 TEST_F(ExportCommandsTest, SaveResultWithoutRecordsSaysSoAndOpensNothing) {
     saveResult();  // no result at all
     hold(QStringLiteral("select id from e"));

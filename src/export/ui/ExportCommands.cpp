@@ -16,6 +16,7 @@
 #include "share/Settings.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QPointer>
 #include <exception>
@@ -51,6 +52,7 @@ public:
         if (TQueryExport* main = mainWindow()) {
             main_ = main;
             wait_ = main->processingMsg();
+            focus_ = QApplication::focusWidget();
             main->setEnabled(false);
         }
         if (wait_)
@@ -62,6 +64,9 @@ public:
             wait_->closeProcessing();
         if (main_)
             main_->setEnabled(true);
+        // Disabling took the focus away; the user goes on where they were.
+        if (focus_ && focus_->isEnabled())
+            focus_->setFocus();
     }
     ExportWindows(const ExportWindows&) = delete;
     ExportWindows& operator=(const ExportWindows&) = delete;
@@ -83,6 +88,7 @@ private:
     QPointer<QAbstractItemView> grid_;
     QPointer<QWidget> main_;
     QPointer<TProcessingMsg> wait_;
+    QPointer<QWidget> focus_;
     TScrollEvents saved_;
     bool suspended_ = false;
 };
