@@ -9,6 +9,8 @@ class QWidget;
 
 namespace vnk::ui {
 
+class TQueryExport;
+
 // The one text of an error: DbError's message, otherwise what() read as UTF-8.
 QString errorText(const std::exception& e);
 QString errorText(std::exception_ptr e);
@@ -28,6 +30,10 @@ QString conFilesFolder();
 // Cancel fails the open with kLoginCancelledMessage. Returns whether the connection is
 // open; raises what the open raised.
 bool openStep(QWidget* disable, QString& connString, bool substituteDash);
+
+// Closes the data module's connection before another is opened. The held result belongs
+// to it: the grid lets go of it and the query is closed first.
+void closeConnection(TQueryExport* main);
 
 inline const QString kLoginCancelledMessage = QStringLiteral("Login cancelled by the user.");
 

@@ -87,6 +87,15 @@ QString conFilesFolder() {
     return folder + QStringLiteral("ConFiles/");
 }
 
+void closeConnection(TQueryExport* main) {
+    db::Tdm1& dm = db::dm1();
+    if (main && main->resultGrid())
+        main->resultGrid()->clear();
+    dm.ADOQry1.close();
+    if (dm.ADOConn1.isOpen())
+        dm.ADOConn1.close();
+}
+
 bool openStep(QWidget* disable, QString& connString, bool substituteDash) {
     db::Connection& conn = db::dm1().ADOConn1;
     if (substituteDash && TrimText(connString).isEmpty())
@@ -158,8 +167,7 @@ bool ConnectQueryFile(TQueryExport* main, const QString& connName, const QString
     AppState& st = appState();
     db::Connection& conn = db::dm1().ADOConn1;
     st.ConnString = connString;
-    if (conn.isOpen())
-        conn.close();
+    closeConnection(main);
 
     auto opened = [&] {
         st.ConnName = connName;

@@ -247,8 +247,7 @@ int TIBSelectDb::fnDBConnect() {
         const QString entry = selected.first()->text();
         // Retried while the provider says the login failed, until another outcome or Cancel.
         for (;;) {
-            if (conn.isOpen())
-                conn.close();
+            closeConnection(main_);
             if (main_)
                 main_->clearSchemaLists();
             st.ConnName.clear();
