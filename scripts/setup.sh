@@ -12,7 +12,7 @@ PACKAGES=(
   libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev
   fonts-liberation
-  python3 python3-openpyxl python3-xlrd
+  python3 python3-openpyxl python3-xlrd python3-xlsxwriter
   time
 )
 

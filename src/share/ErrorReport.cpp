@@ -16,9 +16,16 @@ ErrorSink& interactiveSink() {
     static ErrorSink sink;
     return sink;
 }
+
+int& entryCount() {
+    static int count = 0;
+    return count;
+}
 }  // namespace
 
 void WriteEventLog(const QString& source, const QString& message) {
+    // Counted before writing: a report that could not be written is still a failure.
+    ++entryCount();
     const QString logFile = qEnvironmentVariable("VARNOCK_EVENT_LOG");
     if (!logFile.isEmpty()) {
         QJsonObject entry;
@@ -41,6 +48,10 @@ void WriteEventLog(const QString& source, const QString& message) {
     openlog(ident.constData(), LOG_PID, LOG_USER);
     syslog(LOG_ERR, "%s", text.constData());
     closelog();
+}
+
+int eventLogEntryCount() {
+    return entryCount();
 }
 
 void ReportError(const QString& message) {

@@ -10,6 +10,10 @@ namespace vnk {
 // its own failure.
 void WriteEventLog(const QString& source, const QString& message);
 
+// How many entries WriteEventLog has written (or tried to write) in this process: a batch
+// run that logged anything ends with a failure exit code.
+int eventLogEntryCount();
+
 // In a batch run: WriteEventLog("Varnock", message). Otherwise the interactive sink
 // (a message box, installed by the UI) shows it. Never raises.
 void ReportError(const QString& message);

@@ -3,7 +3,6 @@
 #include "Prompter.h"
 #include "TQueryExport.h"
 #include "db/DataModule.h"
-#include "share/AppState.h"
 #include "share/ErrorReport.h"
 #include "share/Text.h"
 
@@ -56,28 +55,6 @@ int runInteractive(int argc, char** argv, const QStringList& args) {
     return 0;  // an interactive run always ends with 0
 }
 
-// The unattended run: no window, errors to the event log. Only the argument checks so
-// far; running the query file and writing the output come with the batch command.
-int runBatch(int argc, char** argv, const QStringList& args) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(kAppTitle);
-    AppState& st = appState();
-    st.IsBatchRun = true;
-    st.BatchArguments = args;
-
-    if (const QString error = checkQueryFileArgument(TrimText(args.at(0))); !error.isEmpty()) {
-        ReportError(error);
-        st.IsBatchRun = false;
-        return 1;
-    }
-    if (args.size() != 5) {
-        ReportError(QStringLiteral("Error - Total number of parameter must either be 1 or 5."));
-        st.IsBatchRun = false;
-        return 1;
-    }
-    return 0;
-}
-
 }  // namespace
 
 QString checkQueryFileArgument(const QString& firstArgument) {
@@ -91,10 +68,7 @@ QString checkQueryFileArgument(const QString& firstArgument) {
 }
 
 int runVarnock(int argc, char** argv) {
-    const QStringList args = argumentsOf(argc, argv);
-    if (args.size() >= 2)
-        return runBatch(argc, argv, args);
-    return runInteractive(argc, argv, args);
+    return runInteractive(argc, argv, argumentsOf(argc, argv));
 }
 
 }  // namespace vnk::ui

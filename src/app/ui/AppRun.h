@@ -4,8 +4,9 @@
 
 namespace vnk::ui {
 
-// Chooses the kind of run from the arguments: none or one an interactive window,
-// two or more the batch run without a window. Returns the process exit code.
+// The interactive run: no argument, or one query file to open. Returns the process exit
+// code (always 0). Two or more arguments are the batch run (app/batch/BatchRun.h), which
+// main() starts instead: it creates no window.
 int runVarnock(int argc, char** argv);
 
 // The checks every run with arguments makes on its first argument (trimmed):

@@ -1,0 +1,273 @@
+#include "BatchRun.h"
+
+#include "LookAheadRows.h"
+#include "app/ui/AppRun.h"
+#include "app/ui/LoadQueryFile.h"
+#include "db/DataModule.h"
+#include "db/DbError.h"
+#include "export/DelimitedWriter.h"
+#include "export/ExportErrors.h"
+#include "export/OutputSelection.h"
+#include "export/Spreadsheet.h"
+#include "export/UserFormats.h"
+#include "params/PrepareStatement.h"
+#include "queryfile/QueryFile.h"
+#include "share/AppState.h"
+#include "share/ErrorReport.h"
+#include "share/Settings.h"
+#include "share/Text.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QRegularExpression>
+#include <exception>
+#include <memory>
+
+namespace vnk::batch {
+
+namespace {
+
+const QString kAppTitle = QStringLiteral("Varnock (Dozidizur Module)");
+const QString kEventSource = QStringLiteral("Varnock");
+
+QString invalidArgument(const char* position, const QString& argument) {
+    return QString::fromLatin1(position) + QStringLiteral(" parameter is invalid: ") + argument +
+           u'.';
+}
+
+// The message of anything raised, as the layer that raised it worded it.
+QString raisedText(std::exception_ptr e) {
+    try {
+        std::rethrow_exception(e);
+    } catch (const db::DbError& ex) {
+        return ex.message();
+    } catch (const queryfile::QueryFileError& ex) {
+        return ex.message();
+    } catch (const exporting::ExportError& ex) {
+        return ex.message();
+    } catch (const std::exception& ex) {
+        return QString::fromUtf8(ex.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
+// A statement that failed after it was sent: its own message, then, as after any run
+// that left nothing to export, "No data to export.".
+void reportStatementError(const QString& message) {
+    ReportError(message);
+    ReportError(exporting::kNoDataMessage);
+}
+
+// Whether the statement may run a second time without changing anything: a query
+// (SELECT, WITH or VALUES first, after blanks and comments), one statement, no RETURNING.
+bool repeatableQuery(const QString& sql) {
+    qsizetype i = 0;
+    const qsizetype n = sql.size();
+    for (;;) {
+        while (i < n && (sql.at(i).unicode() <= 32 || sql.at(i) == u'('))
+            ++i;
+        if (sql.mid(i, 2) == u"--") {
+            const qsizetype end = sql.indexOf(u'\n', i);
+            i = end < 0 ? n : end + 1;
+        } else if (sql.mid(i, 2) == u"/*") {
+            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else {
+            break;
+        }
+    }
+    static const QRegularExpression query(QStringLiteral("^(select|with|values)\\b"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression returning(QStringLiteral("\\breturning\\b"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression second(QStringLiteral(";\\s*\\S"));
+    const QString rest = sql.mid(i);
+    return query.match(rest).hasMatch() && !returning.match(rest).hasMatch() &&
+           !second.match(rest).hasMatch();
+}
+
+void writeOutput(db::RowSource& rows, const AppState& st) {
+    const exporting::UserFormats formats = exporting::UserFormats::fromSystemLocale();
+    if (st.Output.OutputFormat == exporting::kDelimitedFile) {
+        (void)exporting::writeDelimitedFile(rows, exporting::delimitedOptionsOf(st.Output), formats);
+    } else {
+        (void)exporting::exportToSpreadsheet(
+            rows, exporting::spreadsheetOptionsOf(st.Output, st.CurrentFileName), formats);
+    }
+}
+
+// Runs the prepared statement and streams its rows into the output file. Nothing is
+// held: the first row is read ahead to know that there is something to write.
+void exportStatement(AppState& st) {
+    db::Connection& conn = db::dm1().ADOConn1;
+    std::unique_ptr<db::RowSource> rows;
+    try {
+        rows = conn.execute(st.ExecutedSql);
+    } catch (const db::DbError& e) {
+        reportStatementError(e.message());
+        return;
+    }
+    // An update, insert or create: done at the database, nothing to write.
+    if (!rows) {
+        ReportError(exporting::kNoDataMessage);
+        return;
+    }
+
+    // A column with values of several kinds is written as the window writes it (the whole
+    // column widened) only from a held result: such a result is read again and held, when
+    // reading it again changes nothing.
+    const bool repeatable = repeatableQuery(st.ExecutedSql);
+    try {
+        LookAheadRows ahead(*rows, repeatable);
+        if (!ahead.peek()) {
+            ReportError(exporting::kNoDataMessage);
+            return;
+        }
+        writeOutput(ahead, st);
+        return;
+    } catch (const MixedValueKinds&) {
+        // The unfinished file has been dropped; the result is read once more below.
+    } catch (const db::DbError& e) {
+        // The rows stopped coming: the statement failed, and the unfinished file was
+        // dropped, as a run that fails while fetching leaves nothing to export.
+        reportStatementError(e.message());
+        return;
+    }
+
+    rows.reset();
+    try {
+        std::unique_ptr<db::RowSource> again = conn.execute(st.ExecutedSql);
+        std::unique_ptr<db::ResultSet> held;
+        if (again) {
+            held = db::ResultSet::fetchAll(*again);
+            again.reset();
+        }
+        if (!held || held->recordCount() <= 0) {
+            ReportError(exporting::kNoDataMessage);
+            return;
+        }
+        writeOutput(*held->rows(), st);
+    } catch (const db::DbError& e) {
+        reportStatementError(e.message());
+    }
+}
+
+}  // namespace
+
+bool checkBatchArguments(AppState& st, const QStringList& args) {
+    const QString first = TrimText(args.value(0));
+    // The file checks come before the count check.
+    if (const QString error = ui::checkQueryFileArgument(first); !error.isEmpty()) {
+        ReportError(error);
+        st.IsBatchRun = false;
+        return false;
+    }
+    if (args.size() != 5) {
+        ReportError(QStringLiteral("Error - Total number of parameter must either be 1 or 5."));
+        st.IsBatchRun = false;
+        return false;
+    }
+
+    st.BatchOutputFile = TrimText(args.at(1));
+
+    st.BatchOutputKind = TrimText(args.at(2));
+    const QString kind = st.BatchOutputKind.toUpper();
+    if (kind != u"D" && kind != u"X") {
+        ReportError(invalidArgument("3rd", st.BatchOutputKind));
+        return false;
+    }
+
+    st.BatchFormat = TrimText(args.at(3));
+    if (kind == u"X") {
+        static const QStringList kFormatWords = {QStringLiteral("XLSX"), QStringLiteral("XLS"),
+                                                 QStringLiteral("HTML"), QStringLiteral("CSV"),
+                                                 QStringLiteral("XML")};
+        if (!kFormatWords.contains(st.BatchFormat.toUpper())) {
+            ReportError(invalidArgument("4th", st.BatchFormat));
+            return false;
+        }
+    } else if (st.BatchFormat.isEmpty()) {
+        // Without a delimiter nothing could be written; a run that silently writes nothing
+        // would look like success to the scheduler.
+        ReportError(invalidArgument("4th", st.BatchFormat));
+        return false;
+    }
+
+    const QString header = TrimText(args.at(4));
+    if (header != u"0" && header != u"1") {
+        ReportError(invalidArgument("5th", header));
+        return false;
+    }
+    st.Output.OutputWithHeader = header;
+    return true;
+}
+
+void execToFile(AppState& st) {
+    st.ExecutedSql.clear();
+    try {
+        // The loaded statement is kept in SavedText: there is no editor to hold it.
+        if (!ui::LoadQueryFile(nullptr, TrimText(st.BatchArguments.value(0))))
+            return;
+        if (!exporting::chooseOutputFromArguments(st))
+            return;
+
+        params::EditorState editor;
+        editor.text = st.SavedText;
+        const params::PrepareResult prepared = params::PrepareStatement(editor, true, nullptr);
+        switch (prepared.outcome) {
+        case params::PrepareOutcome::Ready:
+            break;
+        case params::PrepareOutcome::BatchRefused:
+            // Nothing with a parameter runs unattended: logged, and the run ends here.
+            WriteEventLog(kEventSource, prepared.message);
+            return;
+        case params::PrepareOutcome::InvalidType:
+        case params::PrepareOutcome::Failed:
+            // Nobody is there to read a message box.
+            ReportError(prepared.message);
+            return;
+        case params::PrepareOutcome::NothingToRun:
+        case params::PrepareOutcome::Cancelled:
+            return;
+        }
+        if (st.ExecutedSql.isEmpty())
+            return;
+        exportStatement(st);
+    } catch (...) {
+        ReportError(raisedText(std::current_exception()));
+    }
+}
+
+int runBatch(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(kAppTitle);
+
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+
+    AppState& st = appState();
+    const int logged = eventLogEntryCount();
+    st.IsBatchRun = true;
+    st.BatchArguments = args;
+    st.WorkFolder = QDir::currentPath();
+    st.QueryPath = ReadSetting(key::Options, QString::fromLatin1(opt::QueryPath));
+    st.ReportPath = ReadSetting(key::Options, QString::fromLatin1(opt::ReportPath));
+
+    if (checkBatchArguments(st, args))
+        execToFile(st);
+
+    // The layout a batch run would write back is the one it read: nothing to store.
+    db::Connection& conn = db::dm1().ADOConn1;
+    if (conn.isOpen()) {
+        try {
+            conn.close();
+        } catch (...) {
+            // Closing at the end reports nothing.
+        }
+    }
+    return eventLogEntryCount() > logged ? 1 : 0;
+}
+
+}  // namespace vnk::batch
