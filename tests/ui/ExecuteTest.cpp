@@ -232,6 +232,7 @@ TEST_P(ExecuteTest, ParametersAreAskedAndSubstituted) {
     const QString text = QStringLiteral("select ?Str_x? as v, ?str_X? as w");
 
     // Without a prompt installed nothing runs and nothing is said.
+    window->setParameterPrompt(nullptr);
     run(text);
     EXPECT_EQ(panel(), text);
     EXPECT_TRUE(appState().ExecutedSql.isEmpty());

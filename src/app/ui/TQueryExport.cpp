@@ -8,6 +8,7 @@
 #include "db/DataModule.h"
 #include "db/ui/Connecting.h"
 #include "db/ui/TIBSelectDb.h"
+#include "params/ui/TParameterAssistant.h"
 #include "share/AppState.h"
 #include "share/ErrorReport.h"
 #include "share/Settings.h"
@@ -129,6 +130,7 @@ TQueryExport::TQueryExport(const QStringList& args, QWidget* parent)
     dlgGuideline_ = new TDevGuideline(this);
     dlgAbout_ = new TAbout(this);
     createExportCommands();  // export
+    installParameterDialogs(*this);  // "Query Parameters" and "Insert Parameter"
 }
 
 TQueryExport::~TQueryExport() {
