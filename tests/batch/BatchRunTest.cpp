@@ -368,6 +368,22 @@ TEST_F(BatchRunTest, ConnectionFailuresAreLoggedOnce) {
     }
 }
 
+TEST_F(BatchRunTest, ExportFailuresAreLoggedOnce) {
+    const QString query = writeQuery(QStringLiteral("q.vnk"), QStringLiteral("select id, name from t"));
+    // Only the last missing folder level is made: the file cannot be created.
+    for (const QStringList& output :
+         {QStringList{QStringLiteral("a/b/out.txt"), QStringLiteral("D"), QStringLiteral(","), QStringLiteral("1")},
+          QStringList{QStringLiteral("a/b/out.xls"), QStringLiteral("X"), QStringLiteral("XLS"), QStringLiteral("1")}}) {
+        SCOPED_TRACE(output.join(u'|').toStdString());
+        const Outcome o = run(QStringList{query} + output);
+        EXPECT_EQ(o.exitCode, 1);
+        ASSERT_EQ(o.messages.size(), 1) << o.messages.join(u'|').toStdString();
+        EXPECT_FALSE(o.messages.first().isEmpty());
+        EXPECT_NE(o.messages.first(), kNoData);
+        EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("a"))));
+    }
+}
+
 TEST_F(BatchRunTest, OutputIsTheInteractiveExportOfTheSameResult) {
     const std::vector<QString> statements = {
         QStringLiteral("select * from m order by id"),

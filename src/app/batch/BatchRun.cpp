@@ -3,6 +3,7 @@
 #include "LookAheadRows.h"
 #include "app/ui/AppRun.h"
 #include "app/ui/LoadQueryFile.h"
+#include "db/ConnectionString.h"
 #include "db/DataModule.h"
 #include "db/DbError.h"
 #include "export/DelimitedWriter.h"
@@ -85,6 +86,26 @@ bool repeatableQuery(const QString& sql) {
     const QString rest = sql.mid(i);
     return query.match(rest).hasMatch() && !returning.match(rest).hasMatch() &&
            !second.match(rest).hasMatch();
+}
+
+// psqlODBC holds a whole result in the client unless it is asked to read it through a
+// cursor in portions. A batch run streams, so it asks for that when the connection string
+// names that driver and says nothing about it itself. Empty: nothing to change.
+QString portionedConnectionString(const QString& connString) {
+    const db::ConnectionString cs(connString);
+    const QString driver = cs.value(QStringLiteral("Driver")).value_or(QString());
+    if (!driver.contains(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive) &&
+        !driver.contains(QStringLiteral("psqlodbc"), Qt::CaseInsensitive))
+        return {};
+    if (cs.contains(QStringLiteral("UseDeclareFetch")))
+        return {};
+    QString amended = connString.trimmed();
+    while (amended.endsWith(u';'))
+        amended.chop(1);
+    amended += QStringLiteral(";UseDeclareFetch=1");
+    if (!cs.contains(QStringLiteral("Fetch")))
+        amended += QStringLiteral(";Fetch=10000");
+    return amended;
 }
 
 void writeOutput(db::RowSource& rows, const AppState& st) {
@@ -209,6 +230,13 @@ void execToFile(AppState& st) {
         // The loaded statement is kept in SavedText: there is no editor to hold it.
         if (!ui::LoadQueryFile(nullptr, TrimText(st.BatchArguments.value(0))))
             return;
+        db::Connection& conn = db::dm1().ADOConn1;
+        if (const QString portioned = portionedConnectionString(conn.connectionString());
+            !portioned.isEmpty() && conn.isOpen()) {
+            conn.close();
+            conn.setConnectionString(portioned);
+            conn.open();
+        }
         if (!exporting::chooseOutputFromArguments(st))
             return;
 
