@@ -1,11 +1,14 @@
-// Delimited text export of 1,000,000 rows of 8 mixed columns: streamed from the SQLite
+// Export of 1,000,000 rows of 8 mixed columns: delimited text streamed from the SQLite
 // statement (the batch run) and from a held result (the window), against the sqlite3
-// shell's own CSV output of the same query. Run by hand; prints the figures.
+// shell's own CSV output of the same query; then xlsx from the held result, against
+// python3-xlsxwriter in constant-memory mode (xlsxwriter_reference.py beside this file).
+// Run by hand; prints the figures.
 //   bench_delimited [rounds] [sqlite3 program] [held]   ("held": that export alone, for a profiler)
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "export/DelimitedWriter.h"
 #include "export/ExportErrors.h"
+#include "export/Spreadsheet.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -146,7 +149,8 @@ int main(int argc, char** argv) {
     formats.shortDate = QStringLiteral("dd/MM/yyyy");
     formats.longTime = QStringLiteral("HH:mm:ss");
 
-    Best shellTime, streamTime, heldTime;
+    Best shellTime, streamTime, heldTime, xlsxTime;
+    const QString xlsxOut = tmp.filePath(QStringLiteral("varnock_bench_held.xlsx"));
     std::int64_t written = 0;
     try {
         Connection conn;
@@ -202,6 +206,17 @@ int main(int argc, char** argv) {
             auto held = q.result()->rows();
             writeDelimitedFile(*held, opt, formats);
             heldTime.take(now() - t0, cpuSeconds() - c0);
+
+            // xlsx from the held result
+            SpreadsheetOptions sheet;
+            sheet.format = 1;
+            sheet.fileName = xlsxOut;
+            sheet.documentName = QStringLiteral("bench.vnk");
+            t0 = now();
+            c0 = cpuSeconds();
+            auto heldAgain = q.result()->rows();
+            exportToSpreadsheet(*heldAgain, sheet, formats);
+            xlsxTime.take(now() - t0, cpuSeconds() - c0);
         }
     } catch (const DbError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));
@@ -225,8 +240,29 @@ int main(int argc, char** argv) {
                 heldTime.wall, heldTime.cpu, mb / heldTime.wall);
     std::printf("streamed / sqlite3  %.2f wall, %.2f CPU (target <= 1.0)\n",
                 streamTime.wall / shellTime.wall, streamTime.cpu / shellTime.cpu);
+    std::printf("xlsx export         %.3f s wall, %.3f s CPU (%.1f MB)\n", xlsxTime.wall,
+                xlsxTime.cpu, static_cast<double>(QFileInfo(xlsxOut).size()) / 1e6);
+
+    // the reference: python3-xlsxwriter, constant memory, one round
+    const QString script = QDir(QStringLiteral(VARNOCK_BENCH_DIR))
+                               .filePath(QStringLiteral("xlsxwriter_reference.py"));
+    const QString refOut = tmp.filePath(QStringLiteral("varnock_bench_reference.xlsx"));
+    QProcess py;
+    const double t0 = now();
+    py.start(QStringLiteral("/usr/bin/python3"), {script, file, refOut, sql});
+    py.waitForFinished(-1);
+    const double pyWall = now() - t0;
+    if (py.exitStatus() != QProcess::NormalExit || py.exitCode() != 0) {
+        std::printf("xlsxwriter reference failed: %s\n", py.readAllStandardError().constData());
+    } else {
+        std::printf("xlsxwriter (python) %.3f s wall (%.1f MB)\n", pyWall,
+                    static_cast<double>(QFileInfo(refOut).size()) / 1e6);
+        std::printf("xlsx / xlsxwriter   %.2f wall (target <= 0.33)\n", xlsxTime.wall / pyWall);
+    }
     QFile::remove(shellOut);
     QFile::remove(streamOut);
     QFile::remove(heldOut);
+    QFile::remove(xlsxOut);
+    QFile::remove(refOut);
     return 0;
 }
