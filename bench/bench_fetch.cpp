@@ -198,10 +198,10 @@ int main(int argc, char** argv) {
             memory = q.result()->memoryUsage();
         }
         ResultSet& rs = *q.result();
-        for (const char* spec : {"wide ASC", "name DESC", "stamp ASC"}) {
+        for (const char* sortText : {"wide ASC", "name DESC", "stamp ASC"}) {
             const auto t0 = std::chrono::steady_clock::now();
-            rs.setSort(QString::fromUtf8(spec));
-            std::printf("sort %-10s      %.3f s\n", spec, seconds(std::chrono::steady_clock::now() - t0));
+            rs.setSort(QString::fromUtf8(sortText));
+            std::printf("sort %-10s      %.3f s\n", sortText, seconds(std::chrono::steady_clock::now() - t0));
         }
         std::printf("fields:");
         for (const FieldInfo& f : rs.fields())

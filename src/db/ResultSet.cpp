@@ -248,7 +248,7 @@ QString ResultSet::sort() const {
     return sort_;
 }
 
-void ResultSet::setSort(const QString& spec) {
+void ResultSet::setSort(const QString& sortText) {
     struct Key {
         int col;
         bool desc;
@@ -282,12 +282,12 @@ void ResultSet::setSort(const QString& spec) {
     };
 
     std::vector<Key> keys;
-    if (!spec.trimmed().isEmpty()) {
+    if (!sortText.trimmed().isEmpty()) {
         Key key;
-        if (parseKey(spec, key)) {
+        if (parseKey(sortText, key)) {
             keys.push_back(key);
         } else {
-            const QStringList parts = spec.split(u',');
+            const QStringList parts = sortText.split(u',');
             if (parts.size() < 2)
                 unknownSortField();
             for (const QString& part : parts) {
@@ -330,7 +330,7 @@ void ResultSet::setSort(const QString& spec) {
         });
         order_ = std::move(order);
     }
-    sort_ = spec;
+    sort_ = sortText;
     first();
 }
 

@@ -81,7 +81,7 @@ public:
     // client-side sort: "field ASC" or "field DESC"; empty restores the fetched order.
     // An unknown field raises DbError.
     QString sort() const;
-    void setSort(const QString& spec);
+    void setSort(const QString& sortText);
 
     // values of a row in the current order
     bool isNull(std::int64_t row, int col) const;

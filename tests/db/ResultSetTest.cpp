@@ -94,7 +94,7 @@ TEST(ResultSet, NavigationLikeADataset) {
 
 TEST(ResultSet, SortOrdersStablyWithNullsFirstAscending) {
     const struct {
-        const char* spec;
+        const char* sortText;
         std::vector<int> expected;
     } cases[] = {
         {"My Name ASC", {5, 2, 3, 6, 1, 4, 7}},  // null first; A a B b by case, then bytes
@@ -110,18 +110,18 @@ TEST(ResultSet, SortOrdersStablyWithNullsFirstAscending) {
     };
     auto rs = people();
     for (const auto& c : cases) {
-        rs->setSort(QString::fromUtf8(c.spec));
-        EXPECT_EQ(ids(*rs), c.expected) << c.spec;
-        EXPECT_EQ(rs->sort(), QString::fromUtf8(c.spec));
-        EXPECT_EQ(rs->recNo(), 1) << c.spec;
+        rs->setSort(QString::fromUtf8(c.sortText));
+        EXPECT_EQ(ids(*rs), c.expected) << c.sortText;
+        EXPECT_EQ(rs->sort(), QString::fromUtf8(c.sortText));
+        EXPECT_EQ(rs->recNo(), 1) << c.sortText;
     }
 }
 
 TEST(ResultSet, UnknownSortFieldRaisesAndKeepsTheOrder) {
     auto rs = people();
     rs->setSort(QStringLiteral("ID DESC"));
-    for (const char* spec : {"NOPE ASC", "ID ASC, NOPE DESC", "DESC"}) {
-        EXPECT_THROW(rs->setSort(QString::fromUtf8(spec)), DbError) << spec;
+    for (const char* sortText : {"NOPE ASC", "ID ASC, NOPE DESC", "DESC"}) {
+        EXPECT_THROW(rs->setSort(QString::fromUtf8(sortText)), DbError) << sortText;
         EXPECT_EQ(rs->sort(), u"ID DESC");
         EXPECT_EQ(ids(*rs).front(), 7);
     }

@@ -63,15 +63,15 @@ public:
         return a;
     }
     std::optional<vnk::ui::FileChoice> openFile(QWidget*,
-                                                const vnk::ui::FileDialogSpec& spec) override {
-        asked.push_back({QStringLiteral("open"), spec.caption, spec.startFolder});
-        fileSpecs.push_back(spec);
+                                                const vnk::ui::FileDialogSpec& fileDialog) override {
+        asked.push_back({QStringLiteral("open"), fileDialog.caption, fileDialog.startFolder});
+        fileSpecs.push_back(fileDialog);
         return nextFile();
     }
     std::optional<vnk::ui::FileChoice> saveFile(QWidget*,
-                                                const vnk::ui::FileDialogSpec& spec) override {
-        asked.push_back({QStringLiteral("save"), spec.caption, spec.startFolder});
-        fileSpecs.push_back(spec);
+                                                const vnk::ui::FileDialogSpec& fileDialog) override {
+        asked.push_back({QStringLiteral("save"), fileDialog.caption, fileDialog.startFolder});
+        fileSpecs.push_back(fileDialog);
         return nextFile();
     }
     std::optional<QFont> chooseFont(QWidget*, const QFont&) override {

@@ -157,9 +157,9 @@ TEST_F(DocumentTest, OpenChoosesFirstThenAsksAndChecksTheType) {
     EXPECT_EQ(appState().CurrentFileName, QStringLiteral("<NoName>...."));
     EXPECT_TRUE(appState().RecentFiles.isEmpty());
     ASSERT_EQ(prompter.fileSpecs.size(), 1u);
-    const ui::FileDialogSpec& spec = prompter.fileSpecs.front();
-    EXPECT_EQ(spec.defaultSuffix, QStringLiteral("vnk"));
-    EXPECT_EQ(spec.filters, (QStringList{QStringLiteral("Query files (*.vnk)"), QStringLiteral("SQL (*.sql)"),
+    const ui::FileDialogSpec& fileDialog = prompter.fileSpecs.front();
+    EXPECT_EQ(fileDialog.defaultSuffix, QStringLiteral("vnk"));
+    EXPECT_EQ(fileDialog.filters, (QStringList{QStringLiteral("Query files (*.vnk)"), QStringLiteral("SQL (*.sql)"),
                                          QStringLiteral("Text Files (*.txt)")}));
 
     // Another kind of file is refused after the question.
@@ -309,10 +309,10 @@ TEST_F(DocumentTest, SaveRefusesWithoutAConnectionOrAStatement) {
     EXPECT_TRUE(appState().IsModified);
 
     // The save dialog offers the three kinds with vnk as default suffix.
-    const ui::FileDialogSpec& spec = prompter.fileSpecs.back();
-    EXPECT_EQ(spec.defaultSuffix, QStringLiteral("vnk"));
-    EXPECT_TRUE(spec.confirmOverwrite);
-    EXPECT_EQ(spec.filters, (QStringList{QStringLiteral("Varnock Query (*.vnk)"), QStringLiteral("SQL (*.sql)"),
+    const ui::FileDialogSpec& fileDialog = prompter.fileSpecs.back();
+    EXPECT_EQ(fileDialog.defaultSuffix, QStringLiteral("vnk"));
+    EXPECT_TRUE(fileDialog.confirmOverwrite);
+    EXPECT_EQ(fileDialog.filters, (QStringList{QStringLiteral("Varnock Query (*.vnk)"), QStringLiteral("SQL (*.sql)"),
                                          QStringLiteral("Text Files (*.txt)")}));
 }
 

@@ -227,11 +227,11 @@ TEST_F(ExportCommandsTest, FirstUseRefusesABlankDelimiterAndStoresTheChoice) {
     EXPECT_EQ(storedOption(opt::ReportPath), outFolder);
 
     ASSERT_EQ(prompter.fileSpecs.size(), 1u);
-    const ui::FileDialogSpec& spec = prompter.fileSpecs.front();
-    EXPECT_EQ(spec.filters, QStringList({QStringLiteral("Delimited Text (*.csv)"),
+    const ui::FileDialogSpec& fileDialog = prompter.fileSpecs.front();
+    EXPECT_EQ(fileDialog.filters, QStringList({QStringLiteral("Delimited Text (*.csv)"),
                                          QStringLiteral("Delimited Text (*.txt)")}));
-    EXPECT_EQ(spec.defaultSuffix, QStringLiteral("csv"));
-    EXPECT_TRUE(spec.confirmOverwrite);
+    EXPECT_EQ(fileDialog.defaultSuffix, QStringLiteral("csv"));
+    EXPECT_TRUE(fileDialog.confirmOverwrite);
     EXPECT_EQ(prompter.count(QStringLiteral("desktop")), 0);  // choosing exports nothing
 }
 
@@ -260,11 +260,11 @@ TEST_F(ExportCommandsTest, SaveDialogTypesFollowTheChoice) {
         prompter.fileAnswers.push_back(std::nullopt);  // cancelled: nothing changes
         EXPECT_FALSE(ui::ChooseOutput());
         ASSERT_EQ(prompter.fileSpecs.size(), 1u);
-        const ui::FileDialogSpec& spec = prompter.fileSpecs.front();
-        EXPECT_EQ(spec.filters.size(), c.types);
-        EXPECT_EQ(spec.filters.value(0), c.firstType);
-        EXPECT_EQ(spec.defaultSuffix, c.suffix);
-        EXPECT_EQ(spec.startFolder, QStringLiteral("/start/here"));
+        const ui::FileDialogSpec& fileDialog = prompter.fileSpecs.front();
+        EXPECT_EQ(fileDialog.filters.size(), c.types);
+        EXPECT_EQ(fileDialog.filters.value(0), c.firstType);
+        EXPECT_EQ(fileDialog.defaultSuffix, c.suffix);
+        EXPECT_EQ(fileDialog.startFolder, QStringLiteral("/start/here"));
         EXPECT_EQ(appState().Output.OutputDelimiter, c.outputDelimiter);
     }
     EXPECT_EQ(appState().ReportPath, QStringLiteral("/start/here"));

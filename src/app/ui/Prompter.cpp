@@ -23,22 +23,22 @@ QString boxTitle(const QString& title) {
     return QCoreApplication::applicationName();
 }
 
-// Runs one file dialog built from the spec; nullopt when it was cancelled.
-std::optional<FileChoice> runFileDialog(QWidget* parent, const FileDialogSpec& spec,
+// Runs one file dialog built from its settings; nullopt when it was cancelled.
+std::optional<FileChoice> runFileDialog(QWidget* parent, const FileDialogSpec& fileDialog,
                                         QFileDialog::AcceptMode mode) {
-    QFileDialog dlg(parent, spec.caption, spec.startFolder);
+    QFileDialog dlg(parent, fileDialog.caption, fileDialog.startFolder);
     dlg.setAcceptMode(mode);
     dlg.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                     : QFileDialog::AnyFile);
-    dlg.setOption(QFileDialog::DontConfirmOverwrite, !spec.confirmOverwrite);
-    if (!spec.defaultSuffix.isEmpty())
-        dlg.setDefaultSuffix(spec.defaultSuffix);
-    if (!spec.filters.isEmpty()) {
-        dlg.setNameFilters(spec.filters);
-        const int index = spec.filterIndex >= 1 && spec.filterIndex <= spec.filters.size()
-                              ? spec.filterIndex
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, !fileDialog.confirmOverwrite);
+    if (!fileDialog.defaultSuffix.isEmpty())
+        dlg.setDefaultSuffix(fileDialog.defaultSuffix);
+    if (!fileDialog.filters.isEmpty()) {
+        dlg.setNameFilters(fileDialog.filters);
+        const int index = fileDialog.filterIndex >= 1 && fileDialog.filterIndex <= fileDialog.filters.size()
+                              ? fileDialog.filterIndex
                               : 1;
-        dlg.selectNameFilter(spec.filters.at(index - 1));
+        dlg.selectNameFilter(fileDialog.filters.at(index - 1));
     }
     if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
@@ -47,7 +47,7 @@ std::optional<FileChoice> runFileDialog(QWidget* parent, const FileDialogSpec& s
         return std::nullopt;
     FileChoice choice;
     choice.path = files.first();
-    const int chosen = spec.filters.indexOf(dlg.selectedNameFilter());
+    const int chosen = fileDialog.filters.indexOf(dlg.selectedNameFilter());
     choice.filterIndex = chosen >= 0 ? chosen + 1 : 1;
     return choice;
 }
@@ -86,12 +86,12 @@ std::optional<LoginReply> QtPrompter::login(QWidget* parent, const QString& data
     return TLoginDialog::ask(parent, databaseName, userName);
 }
 
-std::optional<FileChoice> QtPrompter::openFile(QWidget* parent, const FileDialogSpec& spec) {
-    return runFileDialog(parent, spec, QFileDialog::AcceptOpen);
+std::optional<FileChoice> QtPrompter::openFile(QWidget* parent, const FileDialogSpec& fileDialog) {
+    return runFileDialog(parent, fileDialog, QFileDialog::AcceptOpen);
 }
 
-std::optional<FileChoice> QtPrompter::saveFile(QWidget* parent, const FileDialogSpec& spec) {
-    return runFileDialog(parent, spec, QFileDialog::AcceptSave);
+std::optional<FileChoice> QtPrompter::saveFile(QWidget* parent, const FileDialogSpec& fileDialog) {
+    return runFileDialog(parent, fileDialog, QFileDialog::AcceptSave);
 }
 
 std::optional<QFont> QtPrompter::chooseFont(QWidget* parent, const QFont& initial) {

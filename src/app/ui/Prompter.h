@@ -44,8 +44,8 @@ public:
     // The "Database Login" window; nullopt on Cancel.
     virtual std::optional<LoginReply> login(QWidget* parent, const QString& databaseName,
                                             const QString& userName) = 0;
-    virtual std::optional<FileChoice> openFile(QWidget* parent, const FileDialogSpec& spec) = 0;
-    virtual std::optional<FileChoice> saveFile(QWidget* parent, const FileDialogSpec& spec) = 0;
+    virtual std::optional<FileChoice> openFile(QWidget* parent, const FileDialogSpec& fileDialog) = 0;
+    virtual std::optional<FileChoice> saveFile(QWidget* parent, const FileDialogSpec& fileDialog) = 0;
     virtual std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) = 0;
     // Opens a file or a URL with the desktop's application (never in tests).
     virtual void openWithDesktop(const QString& path) = 0;
@@ -59,8 +59,8 @@ public:
                    const QString& title) override;
     std::optional<LoginReply> login(QWidget* parent, const QString& databaseName,
                                     const QString& userName) override;
-    std::optional<FileChoice> openFile(QWidget* parent, const FileDialogSpec& spec) override;
-    std::optional<FileChoice> saveFile(QWidget* parent, const FileDialogSpec& spec) override;
+    std::optional<FileChoice> openFile(QWidget* parent, const FileDialogSpec& fileDialog) override;
+    std::optional<FileChoice> saveFile(QWidget* parent, const FileDialogSpec& fileDialog) override;
     std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
     void openWithDesktop(const QString& path) override;
 };

@@ -139,15 +139,15 @@ void TQueryExport::tbNewClick() {
 }
 
 void TQueryExport::fnOpenToFile() {
-    FileDialogSpec spec;
-    spec.caption = QStringLiteral("Open");
-    spec.startFolder = appState().QueryPath;
-    spec.defaultSuffix = QStringLiteral("vnk");
-    spec.filters = {QStringLiteral("Query files (*.vnk)"), QStringLiteral("SQL (*.sql)"),
+    FileDialogSpec fileDialog;
+    fileDialog.caption = QStringLiteral("Open");
+    fileDialog.startFolder = appState().QueryPath;
+    fileDialog.defaultSuffix = QStringLiteral("vnk");
+    fileDialog.filters = {QStringLiteral("Query files (*.vnk)"), QStringLiteral("SQL (*.sql)"),
                     QStringLiteral("Text Files (*.txt)")};
-    spec.filterIndex = openFilterIndex_;
-    spec.confirmOverwrite = false;
-    const std::optional<FileChoice> choice = prompter().openFile(this, spec);
+    fileDialog.filterIndex = openFilterIndex_;
+    fileDialog.confirmOverwrite = false;
+    const std::optional<FileChoice> choice = prompter().openFile(this, fileDialog);
     if (!choice)
         return;
     // The dialog keeps its file and type for the next showing and for QueryPath.
@@ -210,15 +210,15 @@ bool TQueryExport::fnSaveToFile(const QString& name) {
     if (!name.isEmpty() && name != kNoName) {
         target = name;
     } else {
-        FileDialogSpec spec;
-        spec.caption = QStringLiteral("Save As");
-        spec.startFolder = st.QueryPath;
-        spec.defaultSuffix = QStringLiteral("vnk");
-        spec.filters = {QStringLiteral("Varnock Query (*.vnk)"), QStringLiteral("SQL (*.sql)"),
+        FileDialogSpec fileDialog;
+        fileDialog.caption = QStringLiteral("Save As");
+        fileDialog.startFolder = st.QueryPath;
+        fileDialog.defaultSuffix = QStringLiteral("vnk");
+        fileDialog.filters = {QStringLiteral("Varnock Query (*.vnk)"), QStringLiteral("SQL (*.sql)"),
                         QStringLiteral("Text Files (*.txt)")};
-        spec.filterIndex = st.SaveTypeIndex >= 1 ? st.SaveTypeIndex : 1;
-        spec.confirmOverwrite = true;
-        const std::optional<FileChoice> choice = prompter().saveFile(this, spec);
+        fileDialog.filterIndex = st.SaveTypeIndex >= 1 ? st.SaveTypeIndex : 1;
+        fileDialog.confirmOverwrite = true;
+        const std::optional<FileChoice> choice = prompter().saveFile(this, fileDialog);
         if (!choice)
             return false;
         storeQueryPath(choice->path);

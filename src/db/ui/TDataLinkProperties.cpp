@@ -238,15 +238,15 @@ void TDataLinkProperties::accept() {
 void TDataLinkProperties::bnBrowseClick() {
     const QString work = connectionWorkFolder();
     const QString current = txtDatabase_->text().trimmed();
-    FileDialogSpec spec;
-    spec.caption = QStringLiteral("Select Database File");
-    spec.startFolder = current.isEmpty()
+    FileDialogSpec fileDialog;
+    fileDialog.caption = QStringLiteral("Select Database File");
+    fileDialog.startFolder = current.isEmpty()
                            ? work
                            : QFileInfo(QDir(work).absoluteFilePath(current)).absolutePath();
-    spec.filters = {QStringLiteral("SQLite databases (*.sqlite *.sqlite3 *.db *.db3)"),
+    fileDialog.filters = {QStringLiteral("SQLite databases (*.sqlite *.sqlite3 *.db *.db3)"),
                     QStringLiteral("All files (*)")};
-    spec.confirmOverwrite = false;
-    const auto choice = prompter().openFile(this, spec);
+    fileDialog.confirmOverwrite = false;
+    const auto choice = prompter().openFile(this, fileDialog);
     if (!choice)
         return;
     // Inside the work folder the name is kept relative, so the folder can move.

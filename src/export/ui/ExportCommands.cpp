@@ -144,18 +144,18 @@ bool ChooseOutput(TToolOptions* dialog, QWidget* parent) {
         if (setup.defaultSuffix)
             memory.defaultSuffix = *setup.defaultSuffix;
 
-        FileDialogSpec spec;
-        spec.startFolder = st.ReportPath;
-        spec.filters = setup.filters;
-        spec.filterIndex =
+        FileDialogSpec fileDialog;
+        fileDialog.startFolder = st.ReportPath;
+        fileDialog.filters = setup.filters;
+        fileDialog.filterIndex =
             memory.filterIndex >= 1 && memory.filterIndex <= setup.filters.size() ? memory.filterIndex : 1;
-        spec.confirmOverwrite = true;
+        fileDialog.confirmOverwrite = true;
         // A spreadsheet name typed without an extension takes that of the type offered
         // first, not the last delimited choice's, so the file is what its name says.
-        spec.defaultSuffix =
-            spreadsheet ? exporting::spreadsheetTypeExtension(spec.filterIndex) : memory.defaultSuffix;
+        fileDialog.defaultSuffix =
+            spreadsheet ? exporting::spreadsheetTypeExtension(fileDialog.filterIndex) : memory.defaultSuffix;
 
-        const std::optional<FileChoice> choice = prompter().saveFile(parent, spec);
+        const std::optional<FileChoice> choice = prompter().saveFile(parent, fileDialog);
         if (!choice)
             return false;
         memory.filterIndex = choice->filterIndex;

@@ -422,9 +422,9 @@ void TResultGrid::sortByTitle(int col) {
         return;
     titles_->setBold(col);
     sortMarker_ = col;
-    const QString spec = nextSortSpec(rs->sort(), rs->field(col).name);
+    const QString sortText = nextSortSpec(rs->sort(), rs->field(col).name);
     try {
-        rs->setSort(spec);
+        rs->setSort(sortText);
     } catch (const db::DbError& e) {
         ReportError(e.message());
         return;
