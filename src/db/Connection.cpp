@@ -36,7 +36,7 @@ bool isLoginFailure(const QString& sqlState, const QString& text) {
         u"fe_sendauth: no password supplied",    // libpq without a password
         u"Access denied for user",               // MySQL, MariaDB
         u"Login failed for user",                // SQL Server
-        u"Invalid authorization specification",  // the text of SQLSTATE 28000
+        u"Invalid authorization",                // the standard text of SQLSTATE 28000
         u"invalid username/password",            // Oracle
         u"authentication failed for user",
     };
