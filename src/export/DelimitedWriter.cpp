@@ -93,35 +93,6 @@ void flush(QIODevice& out, std::string& buf) {
     buf.clear();
 }
 
-// Why a file cannot be created, asked of the system in the same folder: QSaveFile
-// reports only that the open failed. saved is errno as the failed open left it.
-int createError(const QString& fileName, int saved) {
-    const QFileInfo info(fileName);
-    const QByteArray path = QFile::encodeName(info.absoluteFilePath());
-    const QByteArray dir = QFile::encodeName(info.absolutePath());
-    struct stat st;
-    if (::stat(path.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return EISDIR;
-        if (::access(path.constData(), W_OK) != 0)
-            return errno;
-    }
-#ifdef O_TMPFILE
-    // An unnamed file in the folder: nothing visible is created.
-    const int fd = ::open(dir.constData(), O_TMPFILE | O_WRONLY, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-        return saved;
-    }
-    const int e = errno;
-    if (e != EOPNOTSUPP && e != EISDIR && e != EINVAL)
-        return e;
-#else
-    if (::access(dir.constData(), W_OK) != 0)
-        return errno;
-#endif
-    return saved;
-}
 
 } // namespace
 
@@ -209,7 +180,7 @@ std::int64_t writeDelimitedFile(db::RowSource& rows, const DelimitedOptions& opt
     errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
         const int saved = errno;
-        throw fileError(file, createError(options.fileName, saved));
+        throw fileError(file, fileCreateError(options.fileName, saved));
     }
     const std::int64_t count = writeDelimited(rows, file, options.delimiter,
                                               options.withHeader != u"0", formats, progress);

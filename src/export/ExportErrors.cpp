@@ -2,6 +2,11 @@
 
 #include <QFileDevice>
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QFileInfo>
+#include <QFile>
 
 namespace vnk::exporting {
 
@@ -81,6 +86,36 @@ ExportError fileError(const QFileDevice& file, int osError) {
     // No number to go on: the device's own text is the most a user can learn.
     const QString text = file.errorString();
     return ExportError(text.isEmpty() ? ioText(EIO) : text);
+}
+
+// Why a file cannot be created, asked of the system in the same folder: QSaveFile
+// reports only that the open failed. saved is errno as the failed open left it.
+int fileCreateError(const QString& fileName, int saved) {
+    const QFileInfo info(fileName);
+    const QByteArray path = QFile::encodeName(info.absoluteFilePath());
+    const QByteArray dir = QFile::encodeName(info.absolutePath());
+    struct stat st;
+    if (::stat(path.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return EISDIR;
+        if (::access(path.constData(), W_OK) != 0)
+            return errno;
+    }
+#ifdef O_TMPFILE
+    // An unnamed file in the folder: nothing visible is created.
+    const int fd = ::open(dir.constData(), O_TMPFILE | O_WRONLY, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return saved;
+    }
+    const int e = errno;
+    if (e != EOPNOTSUPP && e != EISDIR && e != EINVAL)
+        return e;
+#else
+    if (::access(dir.constData(), W_OK) != 0)
+        return errno;
+#endif
+    return saved;
 }
 
 } // namespace vnk::exporting

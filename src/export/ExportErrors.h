@@ -26,4 +26,8 @@ QString fileErrorText(int osError);
 // after the failing call (0 when unknown); without it the device's error kind decides.
 ExportError fileError(const QFileDevice& file, int osError);
 
+// Why a file cannot be created, asked of the system in the same folder (QSaveFile only
+// reports that the open failed); saved is errno as the failed open left it.
+int fileCreateError(const QString& fileName, int saved);
+
 } // namespace vnk::exporting

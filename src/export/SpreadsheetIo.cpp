@@ -13,25 +13,6 @@
 
 namespace vnk::exporting {
 
-int fileCreateError(const QString& fileName, int saved) {
-    const QFileInfo info(fileName);
-    const QByteArray path = QFile::encodeName(info.absoluteFilePath());
-    const QByteArray dir = QFile::encodeName(info.absolutePath());
-    struct stat st;
-    if (::stat(path.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return EISDIR;
-        if (::access(path.constData(), W_OK) != 0)
-            return errno;
-    }
-    if (::stat(dir.constData(), &st) != 0)
-        return errno;
-    if (!S_ISDIR(st.st_mode))
-        return ENOTDIR;
-    if (::access(dir.constData(), W_OK) != 0)
-        return errno;
-    return saved;
-}
 
 // ---- output file
 

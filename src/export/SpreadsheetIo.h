@@ -82,10 +82,6 @@ private:
     bool committed_ = false;
 };
 
-// Why a file cannot be created in its folder, as an errno value (saved: errno as the
-// failed open left it).
-int fileCreateError(const QString& fileName, int saved);
-
 // XML text: & < > " escaped, characters XML cannot carry (controls other than tab, line
 // feed and carriage return) left out, line ends kept as character references.
 void appendXmlText(std::string& out, std::string_view utf8);
