@@ -185,6 +185,43 @@ public:
     }
     bool intsAreWide(int col) const { return at(col).wideInts; }
 
+    // Read-only pointers into one column's arrays, for readers that walk many rows of a
+    // column at once (the export). Valid until the store changes.
+    struct ColumnView {
+        Storage storage;
+        const std::uint64_t* nulls;
+        std::size_t nullWords;
+        const std::int32_t* i32;  // integers, until they need 64 bits
+        const std::int64_t* i64;  // wide integers and date-times
+        bool wideInts;
+        const double* f64;
+        const std::uint64_t* bits;
+        const char* buf;  // texts and bytes
+        const std::uint32_t* end32;
+        const std::uint64_t* end64;
+        bool wideEnds;
+
+        bool isNull(std::uint32_t row) const {
+            const std::size_t w = row >> 6;
+            return w < nullWords && ((nulls[w] >> (row & 63)) & 1);
+        }
+        std::int64_t int64At(std::uint32_t row) const { return wideInts ? i64[row] : i32[row]; }
+        bool boolAt(std::uint32_t row) const { return (bits[row >> 6] >> (row & 63)) & 1; }
+        std::string_view textAt(std::uint32_t row) const {
+            const std::uint64_t begin = row == 0 ? 0 : end(row - 1);
+            return std::string_view(buf + begin, end(row) - begin);
+        }
+
+    private:
+        std::uint64_t end(std::uint32_t row) const { return wideEnds ? end64[row] : end32[row]; }
+    };
+    ColumnView view(int col) const {
+        const Column& c = at(col);
+        return {c.storage, c.nulls.data(), c.nulls.size(), c.i32.data(), c.i64.data(),
+                c.wideInts, c.f64.data(), c.bits.data(), c.buf.data(), c.end32.data(),
+                c.end64.data(), c.wideEnds};
+    }
+
     // Lossless changes of a column's storage while rows arrive (a provider whose column
     // types are only a hint, as SQLite's, may send a value the column cannot hold).
     bool intsFitDouble(int col) const;  // every integer exact as a double

@@ -113,6 +113,7 @@ public:
     QByteArray bytesAt(int col) const override { return rs_.bytesAt(row_, col); }
     DateTimeValue dateTimeAt(int col) const override { return rs_.dateTimeAt(row_, col); }
     bool boolAt(int col) const override { return rs_.boolAt(row_, col); }
+    const ResultSet* unreadHeldResult() const override { return row_ == -1 ? &rs_ : nullptr; }
 
 private:
     const ResultSet& rs_;

@@ -41,6 +41,11 @@ public:
     // Appends every remaining row to a held result (ResultSet::fetchAll). The default goes
     // row by row through the accessors above; a provider may fill the column store itself.
     virtual void appendRemainingTo(ResultSet& target);
+
+    // The held result this source reads, while it still stands before its first row (a
+    // writer may then read the rows straight from the store, in the result's order);
+    // null for a provider's rows.
+    virtual const ResultSet* unreadHeldResult() const { return nullptr; }
 };
 
 // A result held whole on the client: record count, current record, bookmarks and a
@@ -117,6 +122,9 @@ public:
     // into store() column by column; appendCell() takes one value of the source in any
     // storage form (widening the column when the value needs it); endRow() ends a row.
     ColumnStore& store() { return *store_; }
+    const ColumnStore& store() const { return *store_; }
+    // The stored row (the store's index) of a row in the current order.
+    std::uint32_t storedRow(std::int64_t row) const { return physical(row); }
     void appendCell(const RowSource& src, int col);
     void endRow();
 

@@ -52,14 +52,28 @@ char exactSixteenthDigit(double a) {
 }
 
 // |v| rounded to 15 significant digits, halves away from zero as users round; returns
-// the digit count (trailing zeros included). From 17 correctly rounded digits: their
-// last two tell the way, except "50", where the exact value may lie on either side.
+// the digit count (at most 15, trailing zeros possible). Starts from the shortest text
+// that reads back as a: up to 15 digits it is the rounding itself (a double is closer to
+// it than half a unit of the 15th digit); with 16 or 17 digits those past the 15th tell
+// the way, except a 5 or "50", where the exact value may lie on either side.
+// Subnormal numbers hold fewer digits, so there the shortest text may be too short; they
+// start from 17 correctly rounded digits instead.
 int roundTo15(double a, char* digits, int& exp) {
     char buf[48];
-    const auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 16);
-    scientificDigits(buf, r.ptr, digits, exp);
-    const int tail = (digits[15] - '0') * 10 + (digits[16] - '0');
-    const bool up = tail > 50 || (tail == 50 && exactSixteenthDigit(a) >= '5');
+    const bool normal = a >= std::numeric_limits<double>::min();
+    const auto r = normal
+                       ? std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific)
+                       : std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 16);
+    const int n = scientificDigits(buf, r.ptr, digits, exp);
+    if (n <= 15)
+        return n;
+    bool up = false;
+    if (n == 16)
+        up = digits[15] > '5' || (digits[15] == '5' && exactSixteenthDigit(a) >= '5');
+    else {
+        const int tail = (digits[15] - '0') * 10 + (digits[16] - '0');
+        up = tail > 50 || (tail == 50 && exactSixteenthDigit(a) >= '5');
+    }
     if (up) {
         int i = 14;
         while (i >= 0 && digits[i] == '9')
