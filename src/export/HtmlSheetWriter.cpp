@@ -30,6 +30,14 @@ std::string cssString(const QString& code) {
     return out;
 }
 
+// Whether a spreadsheet program would take the text for a number.
+bool readsAsNumber(std::string_view t) {
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '-' || t[i] == '+'))
+        ++i;
+    return i < t.size() && ((t[i] >= '0' && t[i] <= '9') || t[i] == '.');
+}
+
 class HtmlWriter final : public SheetWriter {
 public:
     HtmlWriter(const QString& target, const UserFormats& formats)
@@ -82,6 +90,7 @@ public:
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const Cell& c = cells[i];
             const char* cls = formatClass(layout_->columns[i].format);
+            bool calcValue = true;
             out += "<td";
             switch (c.type) {
             case Cell::Empty:
@@ -94,9 +103,16 @@ public:
                     out += cls;
                     cls = nullptr;
                 }
-                out += "\" sdval=\"";
-                out += db::roundTripText(c.number);
-                out += "\" x:num=\"";
+                out += '"';
+                // Calc takes a value from sdval but drops a date format given with it, so
+                // a cell with a date shows its text there (Excel reads x:num and the class).
+                calcValue = c.type == Cell::Number || (c.number >= 0 && c.number < 1);
+                if (calcValue) {
+                    out += " sdval=\"";
+                    out += db::roundTripText(c.number);
+                    out += '"';
+                }
+                out += " x:num=\"";
                 out += db::roundTripText(c.number);
                 out += '"';
                 break;
@@ -106,12 +122,19 @@ public:
                 out += '"';
                 break;
             }
+            // A text that reads as a number (an integer beyond a double's digits) is kept
+            // as text, as in a text column.
+            const bool textual = c.type == Cell::Text && !cls && readsAsNumber(c.text);
+            if (textual)
+                cls = formatClass(ColumnFormat::Text);
             if (cls) {
                 out += " class=\"";
                 out += cls;
                 out += '"';
             }
-            if (!codes_[i].empty()) {
+            if (textual) {
+                out += " sdnum=\"1033;1033;@\"";
+            } else if (!codes_[i].empty() && calcValue) {
                 out += " sdnum=\"1033;1033;";
                 appendXmlText(out, codes_[i]);
                 out += '"';

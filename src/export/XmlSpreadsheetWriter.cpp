@@ -9,16 +9,15 @@
 namespace vnk::exporting {
 
 std::string xmlSpreadsheetDateTime(db::DateTimeValue v) {
-    db::DateTimeParts p = db::toParts(v);
-    if (v >= 0 && v < db::kMsPerDay) {
-        p.year = 1899;
-        p.month = 12;
-        p.day = 31;
-    }
+    const db::DateTimeParts p = db::toParts(v);
     char buf[48];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", p.year, p.month, p.day,
                   p.hour, p.minute, p.second, p.msec);
     return buf;
+}
+
+bool xmlSpreadsheetTimeOnly(db::DateTimeValue v) {
+    return v >= 0 && v < db::kMsPerDay;
 }
 
 namespace {
@@ -42,6 +41,11 @@ std::string numberText(double v) {
     }
     return s;
 }
+
+// Booleans are numbers 1 and 0 shown as TRUE and FALSE: a Boolean cell would be lost by
+// spreadsheet programs other than Excel, this format is read as a Boolean by all of them.
+constexpr const char* kBooleanStyle = "sBool";
+constexpr const char* kBooleanFormat = "&quot;TRUE&quot;;&quot;TRUE&quot;;&quot;FALSE&quot;";
 
 class XmlWriter final : public SheetWriter {
 public:
@@ -77,6 +81,8 @@ public:
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const Cell& c = cells[i];
             const char* style = styles_[i];
+            if (c.type == Cell::Boolean && !style)
+                style = kBooleanStyle;
             if (c.type == Cell::Empty && !style) {
                 skipped = true;
                 continue;
@@ -100,11 +106,18 @@ public:
                 out += numberText(c.number);
                 break;
             case Cell::DateTime:
-                out += "><Data ss:Type=\"DateTime\">";
-                out += xmlSpreadsheetDateTime(c.dateTime);
+                // A time of day alone is its fraction of a day: as a date-time it would
+                // need a day 0, which only Excel's calendar has.
+                if (xmlSpreadsheetTimeOnly(c.dateTime)) {
+                    out += "><Data ss:Type=\"Number\">";
+                    out += numberText(c.number);
+                } else {
+                    out += "><Data ss:Type=\"DateTime\">";
+                    out += xmlSpreadsheetDateTime(c.dateTime);
+                }
                 break;
             case Cell::Boolean:
-                out += "><Data ss:Type=\"Boolean\">";
+                out += "><Data ss:Type=\"Number\">";
                 out += c.boolean ? '1' : '0';
                 break;
             case Cell::Text:
@@ -131,6 +144,11 @@ public:
                " <Styles>\r\n"
                "  <Style ss:ID=\"Default\" ss:Name=\"Normal\"><Alignment ss:Vertical=\"Bottom\"/></Style>\r\n"
                "  <Style ss:ID=\"sTitle\"><Font ss:Bold=\"1\"/></Style>\r\n";
+        out += "  <Style ss:ID=\"";
+        out += kBooleanStyle;
+        out += "\"><NumberFormat ss:Format=\"";
+        out += kBooleanFormat;
+        out += "\"/></Style>\r\n";
         for (const ColumnFormat f : {ColumnFormat::Text, ColumnFormat::Date, ColumnFormat::Time,
                                      ColumnFormat::DateTime}) {
             out += "  <Style ss:ID=\"";

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -91,7 +92,13 @@ void expectCell(int format, const QJsonValue& cell, const Expect& e, const std::
         return;
     }
     if (formats) {
-        EXPECT_EQ(fmt, e.fmt.isEmpty() ? QStringLiteral("General") : e.fmt);
+        QString want = e.fmt.isEmpty() ? QStringLiteral("General") : e.fmt;
+        // html marks a text that a spreadsheet would take for a number (a postal code, an
+        // integer beyond a double's digits) as text, so that it stays as it is
+        static const QRegularExpression numberLike(QStringLiteral("^[-+]?[0-9.]"));
+        if (format == 3 && e.t == 's' && want == u"General" && numberLike.match(e.text).hasMatch())
+            want = QStringLiteral("@");
+        EXPECT_EQ(fmt, want);
     }
     if (format == 3) {  // html: what shows, and the value behind numbers and dates
         if (e.t == 'n' || e.t == 'd') {

@@ -7,12 +7,14 @@ Output: {"sheet": name, "rows": [[cell, ...], ...], "freeze": "A2" or null,
          "selection": "A2" or null, "widths": [characters, ...]}
 A cell is null when the file holds none there, otherwise
 {"t": "n"|"s"|"b"|"d"|"blank", "v": value, "fmt": number format, "bold": bool}
-with dates as serial day numbers (days since 30 December 1899).
+with dates as serial day numbers (days since 30 December 1899). Cells are read as Excel
+reads them: html values from x:num and formats from the cells' classes.
 """
 import csv
 import datetime
 import io
 import json
+import re
 import sys
 
 
@@ -111,6 +113,14 @@ def serial(text):
     return (d - datetime.date(1899, 12, 30)).days + frac
 
 
+BOOLEAN_FORMAT = '"TRUE";"TRUE";"FALSE"'
+
+
+def is_date_format(fmt):
+    from openpyxl.styles.numbers import is_date_format as openpyxl_is_date
+    return fmt not in ("General", "@") and openpyxl_is_date(fmt)
+
+
 def read_xml(path):
     import xml.etree.ElementTree as ET
     root = ET.parse(path).getroot()
@@ -139,7 +149,13 @@ def read_xml(path):
                 out.append({"t": "blank", "v": None, "fmt": st["fmt"], "bold": st["bold"]})
                 continue
             typ, text = data.get(q("Type")), data.text or ""
-            if typ == "Number":
+            fmt = st["fmt"]
+            if typ == "Number" and fmt == BOOLEAN_FORMAT:
+                # a number shown as TRUE or FALSE: a Boolean to every spreadsheet program
+                t, v, fmt = "b", float(text) != 0, "General"
+            elif typ == "Number" and is_date_format(fmt):
+                t, v = "d", float(text)
+            elif typ == "Number":
                 t, v = "n", float(text)
             elif typ == "DateTime":
                 t, v = "d", serial(text)
@@ -147,7 +163,7 @@ def read_xml(path):
                 t, v = "b", text == "1"
             else:
                 t, v = "s", text
-            out.append({"t": t, "v": v, "fmt": st["fmt"], "bold": st["bold"]})
+            out.append({"t": t, "v": v, "fmt": fmt, "bold": st["bold"]})
         rows.append(out)
     opts = ws.find("{%s}WorksheetOptions" % XL)
     freeze = sel = None
@@ -171,6 +187,7 @@ def read_html(path):
         def __init__(self):
             super().__init__(convert_charrefs=True)
             self.rows, self.cell, self.title, self.bold, self.style = [], None, None, 0, ""
+            self.class_formats = {}
             self.in_title = self.in_style = False
 
         def handle_starttag(self, tag, attrs):
@@ -179,8 +196,12 @@ def read_html(path):
                 self.rows.append([])
             elif tag in ("td", "th"):
                 sdnum = a.get("sdnum")
-                self.cell = {"t": "s", "v": "", "fmt": sdnum.split(";", 2)[2] if sdnum else "General",
-                             "bold": tag == "th", "sdval": a.get("sdval"), "class": a.get("class", "")}
+                classes = a.get("class", "").split()
+                fmt = next((self.class_formats[c] for c in classes if c in self.class_formats),
+                           sdnum.split(";", 2)[2] if sdnum else "General")
+                num = a.get("x:num", a.get("sdval"))
+                self.cell = {"t": "s", "v": "", "fmt": fmt, "bold": tag == "th", "num": num,
+                             "class": a.get("class", "")}
             elif tag == "b" and self.cell is not None:
                 self.cell["bold"] = True
             elif tag == "title":
@@ -191,10 +212,10 @@ def read_html(path):
         def handle_endtag(self, tag):
             if tag in ("td", "th") and self.cell is not None:
                 c = self.cell
-                if c["sdval"] is not None:
+                if c["num"] is not None:
                     c["t"] = "n"
                     c["text"] = c["v"]
-                    c["v"] = float(c["sdval"])
+                    c["v"] = float(c["num"])
                 elif c["v"] == "" and c["fmt"] == "General":
                     c = None
                 elif c["v"] == "":
@@ -205,6 +226,10 @@ def read_html(path):
                 self.in_title = False
             elif tag == "style":
                 self.in_style = False
+                # ".name{mso-number-format:"code"}": the format Excel gives cells of the class
+                for name, code in re.findall(r'\.(\w+)\{mso-number-format:"((?:\\.|[^"\\])*)"\}',
+                                             self.style):
+                    self.class_formats[name] = re.sub(r"\\(.)", r"\1", code)
 
         def handle_data(self, data):
             if self.cell is not None:
