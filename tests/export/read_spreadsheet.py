@@ -152,7 +152,7 @@ def read_xml(path):
             fmt = st["fmt"]
             if typ == "Number" and fmt == BOOLEAN_FORMAT:
                 # a number shown as TRUE or FALSE: a Boolean to every spreadsheet program
-                t, v, fmt = "b", float(text) != 0, "General"
+                t, v = "b", float(text) != 0
             elif typ == "Number" and is_date_format(fmt):
                 t, v = "d", float(text)
             elif typ == "Number":
