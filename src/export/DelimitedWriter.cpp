@@ -11,9 +11,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <memory>
 #include <cstring>
 #include <future>
+#include <memory>
 #include <system_error>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -162,7 +162,6 @@ public:
         }
     }
 
-    std::size_t size() const { return size_; }
     void writeTo(QIODevice& out) {
         if (size_ == 0)
             return;

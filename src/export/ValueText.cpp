@@ -68,9 +68,9 @@ int roundTo15(double a, char* digits, int& exp) {
     if (n <= 15)
         return n;
     bool up = false;
-    if (n == 16)
+    if (n == 16) {
         up = digits[15] > '5' || (digits[15] == '5' && exactSixteenthDigit(a) >= '5');
-    else {
+    } else {
         const int tail = (digits[15] - '0') * 10 + (digits[16] - '0');
         up = tail > 50 || (tail == 50 && exactSixteenthDigit(a) >= '5');
     }
