@@ -132,6 +132,10 @@ DateTimeValue toDateTimeValue(const DateTimeParts& t) {
     return days * kMsPerDay + ((t.hour * 60LL + t.minute) * 60 + t.second) * 1000 + t.msec;
 }
 
+void dateOfDay(std::int64_t daysAfterZeroDate, int& year, int& month, int& day) {
+    civilFromDays(daysAfterZeroDate + kZeroDateDays, year, month, day);
+}
+
 DateTimeParts toParts(DateTimeValue v) {
     std::int64_t days = v / kMsPerDay;
     std::int64_t ms = v % kMsPerDay;
@@ -140,7 +144,7 @@ DateTimeParts toParts(DateTimeValue v) {
         --days;
     }
     DateTimeParts t;
-    civilFromDays(days + kZeroDateDays, t.year, t.month, t.day);
+    dateOfDay(days, t.year, t.month, t.day);
     t.msec = static_cast<int>(ms % 1000);
     ms /= 1000;
     t.second = static_cast<int>(ms % 60);

@@ -19,6 +19,8 @@ struct DateTimeParts {
 
 DateTimeValue toDateTimeValue(const DateTimeParts& parts);
 DateTimeParts toParts(DateTimeValue value);
+// The calendar date (proleptic Gregorian) a number of days after the zero date.
+void dateOfDay(std::int64_t daysAfterZeroDate, int& year, int& month, int& day);
 constexpr bool isZeroDate(DateTimeValue v) { return v >= 0 && v < kMsPerDay; }
 
 // ISO text as SQLite's date functions write it: "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS[.fff]]"

@@ -1,6 +1,7 @@
 #include "ValueText.h"
 
 #include "db/ResultSet.h"
+#include "db/ValueFormat.h"
 
 #include <QDate>
 #include <QLocale>
@@ -257,21 +258,6 @@ bool containsAmPm(const QString& f) {
     return false;
 }
 
-// Proleptic Gregorian calendar from days since 1970-01-01 (H. Hinnant's algorithm).
-void civilFromDays(std::int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2));
-}
-
-constexpr std::int64_t kZeroDateFromEpoch = -25569; // 1899-12-30 counted from 1970-01-01
-
 // Writers into a region sized beforehand (no check per character).
 char* put2(char* p, int v) {
     p[0] = static_cast<char>('0' + v / 10);
@@ -480,7 +466,7 @@ DateTimeText::Compiled DateTimeText::compile(const QString& f, bool dateFormat) 
 
 void DateTimeText::appendDate(std::string& out, const Compiled& c, std::int64_t days) const {
     int y, m, d;
-    civilFromDays(days + kZeroDateFromEpoch, y, m, d);
+    db::dateOfDay(days, y, m, d);
     if (c.viaQt || y <= 0) {
         appendText(out, locale_.toString(qtDate(y, m, d), c.format));
         return;

@@ -14,19 +14,6 @@ bool lessIgnoringCase(const QString& a, const QString& b) {
     return QString::compare(a, b, Qt::CaseInsensitive) < 0;
 }
 
-QString doubleQuoted(const QString& text) {
-    QString out;
-    out.reserve(text.size() + 2);
-    out += u'"';
-    for (const QChar c : text) {
-        out += c;
-        if (c == u'"')
-            out += u'"';
-    }
-    out += u'"';
-    return out;
-}
-
 }  // namespace
 
 QString DefaultCapSelectAll() {
@@ -153,7 +140,7 @@ QString CheckedItems::checkedValue(TCHBQuoteStyle style) const {
     QStringList quoted;
     quoted.reserve(values.size());
     for (const QString& v : values)
-        quoted.append(style == TCHBQuoteStyle::qsSingle ? QuoteSql(v) : doubleQuoted(v));
+        quoted.append(style == TCHBQuoteStyle::qsSingle ? QuoteSql(v) : Enclosed(v, u'"'));
     return quoted.join(u',');
 }
 

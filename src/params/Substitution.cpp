@@ -44,16 +44,16 @@ QString timeText(const QueryParameter& record) {
 
 }  // namespace
 
-QString QuoteSql(const QString& text) {
+QString Enclosed(const QString& text, QChar quote) {
     QString out;
     out.reserve(text.size() + 2);
-    out += u'\'';
+    out += quote;
     for (const QChar c : text) {
         out += c;
-        if (c == u'\'')
-            out += u'\'';
+        if (c == quote)
+            out += quote;
     }
-    out += u'\'';
+    out += quote;
     return out;
 }
 

@@ -6,8 +6,10 @@
 
 namespace vnk::params {
 
+// text between two quote characters, each quote inside doubled.
+QString Enclosed(const QString& text, QChar quote);
 // "'" + text with every single quote doubled + "'": O'Brien gives 'O''Brien', "" gives ''.
-QString QuoteSql(const QString& text);
+inline QString QuoteSql(const QString& text) { return Enclosed(text, u'\''); }
 
 // The entered value written in the form its type prescribes:
 //   Str, Pwd, Text        QuoteSql(EnteredText), untrimmed, line breaks kept
