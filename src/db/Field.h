@@ -18,6 +18,7 @@ enum class FieldKind {
     Integer,        // 32 bit signed
     Word,           // 16 bit unsigned
     LargeInt,       // 64 bit signed (and unsigned 32 bit)
+    LargeUInt,      // 64 bit unsigned, held as the bit pattern of an int64
     AutoInc,
     Float,
     Currency,

@@ -3,6 +3,7 @@
 #include "ColumnStore.h"
 #include "DbError.h"
 #include "ValueFormat.h"
+#include "ValueText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -96,7 +97,8 @@ QString unquoted(const QString& name) {
 // A forward-only view of a held result in its current order.
 class HeldRows final : public RowSource {
 public:
-    explicit HeldRows(const ResultSet& rs) : rs_(rs) {}
+    // Stands before the first row, or on the given row.
+    explicit HeldRows(const ResultSet& rs, std::int64_t row = -1) : rs_(rs), row_(row) {}
     const std::vector<FieldInfo>& fields() const override { return rs_.fields(); }
     bool next() override {
         if (row_ + 1 >= rs_.recordCount()) {
@@ -117,7 +119,7 @@ public:
 
 private:
     const ResultSet& rs_;
-    std::int64_t row_ = -1;
+    std::int64_t row_;
 };
 
 }  // namespace
@@ -383,21 +385,10 @@ QVariant ResultSet::value(std::int64_t row, int col) const {
 QString ResultSet::displayText(std::int64_t row, int col) const {
     if (row < 0 || row >= recordCount() || isNull(row, col))
         return {};
-    const FieldKind kind = field(col).kind;
-    switch (store_->storage(col)) {
-    case Storage::Int64: return QString::number(int64At(row, col));
-    case Storage::Double:
-        return kind == FieldKind::Currency ? formatCurrency(doubleAt(row, col), systemDecimalPoint())
-                                           : formatFloat(doubleAt(row, col), systemDecimalPoint());
-    case Storage::DateTime: return formatDateTimeSystem(dateTimeAt(row, col), kind);
-    case Storage::Boolean: return formatBoolean(boolAt(row, col));
-    case Storage::Text: return QString::fromUtf8(textAt(row, col));
-    case Storage::Bytes: {
-        const std::string_view v = textAt(row, col);
-        return formatBytes(QByteArrayView(v.data(), static_cast<qsizetype>(v.size())));
-    }
-    }
-    return {};
+    const HeldRows at(*this, row);
+    std::string text;
+    ValueText::system().append(text, at, col, field(col).kind);
+    return QString::fromStdString(text);
 }
 
 std::unique_ptr<RowSource> ResultSet::rows() const {

@@ -325,7 +325,8 @@ int odbcTypeOf(FieldKind kind) {
     case FieldKind::Integer:
     case FieldKind::AutoInc: return SQL_INTEGER;
     case FieldKind::Word: return SQL_SMALLINT;
-    case FieldKind::LargeInt: return SQL_BIGINT;
+    case FieldKind::LargeInt:
+    case FieldKind::LargeUInt: return SQL_BIGINT;
     case FieldKind::Float: return SQL_DOUBLE;
     case FieldKind::Currency:
     case FieldKind::Decimal: return SQL_DECIMAL;

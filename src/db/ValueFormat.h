@@ -2,9 +2,6 @@
 
 #include "Field.h"
 
-#include <QByteArrayView>
-#include <QLocale>
-#include <QString>
 #include <QVariant>
 #include <string>
 #include <string_view>
@@ -35,25 +32,6 @@ std::string isoText(DateTimeValue value, FieldKind kind = FieldKind::DateTime);
 // date, else QDateTime in UTC (the value is naive; UTC never shifts it across a DST gap).
 QVariant toVariant(DateTimeValue value, FieldKind kind);
 DateTimeValue fromVariant(const QVariant& v);
-
-// Display texts of values, as the grid and the delimited export show them.
-// 15 significant digits: fixed notation for magnitudes from 0.0001 below 10^15, else
-// scientific ("1E20", "1.5E-7"); no grouping, no trailing zeros.
-QString formatFloat(double v, const QString& decimalPoint);
-// At most four decimals, trailing zeros and a bare separator dropped.
-QString formatCurrency(double v, const QString& decimalPoint);
-// Short date, a blank, long time (without a time-zone part); the time is left out at
-// midnight, the date on the zero date.
-QString formatDateTime(DateTimeValue v, FieldKind kind, const QLocale& locale);
-QString formatDateTimeWith(DateTimeValue v, FieldKind kind, const QLocale& locale,
-                           const QString& dateFormat, const QString& timeFormat);
-// "0x" followed by upper-case hexadecimal digits.
-QString formatBytes(QByteArrayView bytes);
-inline QString formatBoolean(bool b) { return b ? QStringLiteral("True") : QStringLiteral("False"); }
-
-// The same with the user's locale (cached: the system locale does not change during a run).
-const QString& systemDecimalPoint();
-QString formatDateTimeSystem(DateTimeValue v, FieldKind kind);
 
 // Shortest text that reads back as the same double ("0.1", "1e+20").
 std::string roundTripText(double v);

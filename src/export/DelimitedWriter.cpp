@@ -1,7 +1,7 @@
 #include "DelimitedWriter.h"
 
 #include "ExportErrors.h"
-#include "ValueText.h"
+#include "db/ValueText.h"
 #include "db/ColumnStore.h"
 #include "db/ResultSet.h"
 
@@ -125,7 +125,7 @@ void flush(QIODevice& out, std::string& buf) {
 class HeldLineRenderer {
 public:
     HeldLineRenderer(const db::ResultSet& rs, const std::string& delim, const Quoting& quoting,
-                     const UserFormats& formats)
+                     const db::UserFormats& formats)
         : rs_(rs), delim_(delim), quoting_(quoting), values_(formats),
           cols_(static_cast<std::size_t>(rs.fieldCount())) {
         for (std::size_t c = 0; c < cols_.size(); ++c) {
@@ -200,7 +200,7 @@ private:
         };
         switch (v.storage) {
         case db::Storage::Int64:
-            each([&](std::uint32_t r) { appendInteger(t, v.int64At(r)); });
+            each([&](std::uint32_t r) { db::appendInteger(t, v.int64At(r)); });
             break;
         case db::Storage::Double:
             if (col.kind == db::FieldKind::Currency)
@@ -212,7 +212,7 @@ private:
             each([&](std::uint32_t r) { t += v.textAt(r); });
             break;
         case db::Storage::Bytes:
-            each([&](std::uint32_t r) { appendHex(t, v.textAt(r)); });
+            each([&](std::uint32_t r) { db::appendHex(t, v.textAt(r)); });
             break;
         case db::Storage::DateTime: {
             const db::FieldKind kind =
@@ -221,7 +221,7 @@ private:
             break;
         }
         case db::Storage::Boolean:
-            each([&](std::uint32_t r) { appendBoolean(t, v.boolAt(r)); });
+            each([&](std::uint32_t r) { db::appendBoolean(t, v.boolAt(r)); });
             break;
         }
     }
@@ -283,7 +283,7 @@ private:
     const db::ResultSet& rs_;
     const std::string& delim_;
     const Quoting& quoting_;
-    const ValueText values_;
+    const db::ValueText values_;
     std::vector<Piece> cols_;
     std::unique_ptr<char[]> buf_;
     std::size_t size_ = 0;
@@ -293,7 +293,7 @@ private:
 // Every row of a held result. Batches of rows are rendered two at a time, one on a second
 // thread, and written in their order.
 std::int64_t writeHeldLines(const db::ResultSet& rs, QIODevice& out, const std::string& delim,
-                            const Quoting& quoting, const UserFormats& formats,
+                            const Quoting& quoting, const db::UserFormats& formats,
                             ExportProgress* progress) {
     constexpr std::int64_t kBatch = 16384;
     const std::int64_t total = rs.recordCount();
@@ -342,12 +342,12 @@ void appendDelimitedValue(std::string& out, std::string_view value, std::string_
 }
 
 std::int64_t writeDelimited(db::RowSource& rows, QIODevice& out, const QString& delimiter,
-                            bool withHeader, const UserFormats& formats, ExportProgress* progress) {
+                            bool withHeader, const db::UserFormats& formats, ExportProgress* progress) {
     if (delimiter.isEmpty())
         throw ExportError(QStringLiteral("Blank delimiter is not allowed."));
     const std::string delim = utf8(delimiter);
     const Quoting quoting(delim);
-    const ValueText values(formats);
+    const db::ValueText values(formats);
 
     // The field count and kinds are taken once, before the first line.
     const std::vector<db::FieldInfo>& fields = rows.fields();
@@ -405,7 +405,7 @@ std::int64_t writeDelimited(db::RowSource& rows, QIODevice& out, const QString& 
 }
 
 std::int64_t writeDelimitedFile(db::RowSource& rows, const DelimitedOptions& options,
-                                const UserFormats& formats, ExportProgress* progress) {
+                                const db::UserFormats& formats, ExportProgress* progress) {
     if (options.delimiter.isEmpty())
         throw ExportError(QStringLiteral("Blank delimiter is not allowed."));
     if (options.fileName.isEmpty())

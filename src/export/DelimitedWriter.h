@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserFormats.h"
+#include "db/ValueText.h"
 
 #include <QString>
 #include <cstdint>
@@ -37,11 +37,11 @@ public:
 // Returns the number of rows written. Raises ExportError for file errors (with the
 // input/output error text); errors of the row source (db::DbError) pass through as they are.
 std::int64_t writeDelimitedFile(db::RowSource& rows, const DelimitedOptions& options,
-                                const UserFormats& formats, ExportProgress* progress = nullptr);
+                                const db::UserFormats& formats, ExportProgress* progress = nullptr);
 
 // The same onto an open device (tests, pipes). Raises ExportError when a write fails.
 std::int64_t writeDelimited(db::RowSource& rows, QIODevice& out, const QString& delimiter,
-                            bool withHeader, const UserFormats& formats,
+                            bool withHeader, const db::UserFormats& formats,
                             ExportProgress* progress = nullptr);
 
 // Quoting of one rendered value (UTF-8) for the given delimiter: a value holding the

@@ -40,7 +40,7 @@ bool readsAsNumber(std::string_view t) {
 
 class HtmlWriter final : public SheetWriter {
 public:
-    HtmlWriter(const QString& target, const UserFormats& formats)
+    HtmlWriter(const QString& target, const db::UserFormats& formats)
         : file_(target), formats_(formats) {}
 
     bool wantsWidths() const override { return false; }
@@ -160,7 +160,7 @@ public:
 
 private:
     SheetOutputFile file_;
-    UserFormats formats_;
+    db::UserFormats formats_;
     const SheetLayout* layout_ = nullptr;
     std::unique_ptr<CellDisplay> display_;
     std::vector<std::string> codes_;
@@ -169,7 +169,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SheetWriter> makeHtmlSheetWriter(const QString& target, const UserFormats& formats) {
+std::unique_ptr<SheetWriter> makeHtmlSheetWriter(const QString& target, const db::UserFormats& formats) {
     return std::make_unique<HtmlWriter>(target, formats);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SpreadsheetWriter.h"
-#include "UserFormats.h"
+#include "db/ValueText.h"
 
 #include <QString>
 #include <memory>
@@ -13,6 +13,6 @@ namespace vnk::exporting {
 // separator and date formats). Numbers and dates also carry their value and format in
 // the attributes spreadsheet programs read back (sdval/sdnum, x:num, mso-number-format).
 // Written straight through: a browser fits the columns itself.
-std::unique_ptr<SheetWriter> makeHtmlSheetWriter(const QString& target, const UserFormats& formats);
+std::unique_ptr<SheetWriter> makeHtmlSheetWriter(const QString& target, const db::UserFormats& formats);
 
 }  // namespace vnk::exporting

@@ -19,7 +19,7 @@ namespace vnk::exporting {
 namespace {
 
 std::unique_ptr<SheetWriter> makeWriter(SheetFormat format, const QString& target,
-                                        const UserFormats& formats) {
+                                        const db::UserFormats& formats) {
     switch (format) {
     case SheetFormat::Xlsx: return makeXlsxWriter(target);
     case SheetFormat::Xls: return makeXlsWriter(target);
@@ -48,7 +48,7 @@ constexpr std::int64_t kProgressEvery = 4096;
 }  // namespace
 
 QString exportToSpreadsheet(db::RowSource& rows, const SpreadsheetOptions& options,
-                            const UserFormats& formats, ExportProgress* progress) {
+                            const db::UserFormats& formats, ExportProgress* progress) {
     // The writers play a spreadsheet application of the 2010 generation: 5.0/95 workbooks
     // are beyond it, as is any number outside the list.
     SheetFormat format = SheetFormat::Xlsx;

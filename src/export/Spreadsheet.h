@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserFormats.h"
+#include "db/ValueText.h"
 
 #include <QString>
 
@@ -27,6 +27,6 @@ struct SpreadsheetOptions {
 // in its temporary folder). Raises ExportError with the message to report; errors of the
 // row source (db::DbError) pass through as they are.
 QString exportToSpreadsheet(db::RowSource& rows, const SpreadsheetOptions& options,
-                            const UserFormats& formats, ExportProgress* progress = nullptr);
+                            const db::UserFormats& formats, ExportProgress* progress = nullptr);
 
 }  // namespace vnk::exporting

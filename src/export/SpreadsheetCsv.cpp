@@ -22,7 +22,7 @@ namespace {
 
 class CsvSheetWriter final : public SheetWriter {
 public:
-    CsvSheetWriter(const QString& target, const UserFormats& formats)
+    CsvSheetWriter(const QString& target, const db::UserFormats& formats)
         : file_(target), formats_(formats) {}
 
     bool wantsWidths() const override { return false; }
@@ -65,7 +65,7 @@ public:
 
 private:
     SheetOutputFile file_;
-    UserFormats formats_;
+    db::UserFormats formats_;
     std::unique_ptr<CellDisplay> display_;
     std::string scratch_;
 };
@@ -73,7 +73,7 @@ private:
 }  // namespace
 
 std::unique_ptr<SheetWriter> makeSpreadsheetCsvWriter(const QString& target,
-                                                       const UserFormats& formats) {
+                                                       const db::UserFormats& formats) {
     return std::make_unique<CsvSheetWriter>(target, formats);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SpreadsheetWriter.h"
-#include "UserFormats.h"
+#include "db/ValueText.h"
 
 #include <QString>
 #include <memory>
@@ -13,7 +13,7 @@ namespace vnk::exporting {
 // decimal separator), a value holding a comma, a double quote or a line break enclosed in
 // double quotes with its quotes doubled; CR LF line ends, UTF-8 without byte-order mark.
 std::unique_ptr<SheetWriter> makeSpreadsheetCsvWriter(const QString& target,
-                                                       const UserFormats& formats);
+                                                       const db::UserFormats& formats);
 
 // One csv field, quoted when it needs to be.
 void appendCsvField(std::string& out, std::string_view value);

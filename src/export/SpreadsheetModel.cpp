@@ -71,6 +71,7 @@ bool isExportableKind(FieldKind kind) {
     case FieldKind::Integer:
     case FieldKind::Word:
     case FieldKind::LargeInt:
+    case FieldKind::LargeUInt:
     case FieldKind::AutoInc:
     case FieldKind::Float:
     case FieldKind::Currency:
@@ -191,7 +192,7 @@ QString SheetLayout::formatCode(ColumnFormat f) const {
 }
 
 SheetLayout makeSheetLayout(const std::vector<db::FieldInfo>& fields, const QString& sheetName,
-                            bool withTitles, const UserFormats& formats, const SheetLimits& limits) {
+                            bool withTitles, const db::UserFormats& formats, const SheetLimits& limits) {
     SheetLayout layout;
     layout.sheetName = sheetName;
     layout.withTitles = withTitles;
@@ -357,7 +358,7 @@ bool exactInDouble(std::int64_t v) {
 
 }  // namespace
 
-CellReader::CellReader(const SheetLayout& layout, const UserFormats& formats)
+CellReader::CellReader(const SheetLayout& layout, const db::UserFormats& formats)
     : layout_(layout), text_(formats), cells_(layout.columns.size()),
       buffers_(layout.columns.size()) {}
 
@@ -404,11 +405,20 @@ void CellReader::readCell(const db::RowSource& rows, std::size_t i) {
     case FieldKind::Integer:
     case FieldKind::Word:
     case FieldKind::LargeInt:
+    case FieldKind::LargeUInt:
     case FieldKind::AutoInc:
     case FieldKind::Float:
     case FieldKind::Currency:
     case FieldKind::Decimal:
     case FieldKind::Boolean:
+        if (vs == Storage::Int64 && c.kind == FieldKind::LargeUInt) {
+            const auto v = static_cast<std::uint64_t>(rows.int64At(f));
+            if (v > (std::uint64_t(1) << 53))
+                break;  // kept whole as its digits
+            cell.type = Cell::Number;
+            cell.number = static_cast<double>(v);
+            return;
+        }
         if (vs == Storage::Int64) {
             const std::int64_t v = rows.int64At(f);
             // A number the sheet would round is kept whole as its digits.
@@ -459,8 +469,8 @@ void CellReader::readCell(const db::RowSource& rows, std::size_t i) {
 
 namespace {
 
-UserFormats sheetDateFormats(const UserFormats& formats) {
-    UserFormats f = formats;
+db::UserFormats sheetDateFormats(const db::UserFormats& formats) {
+    db::UserFormats f = formats;
     f.longTime = formats.shortTime;  // the sheet's time format is the short one
     return f;
 }
@@ -476,16 +486,16 @@ void splitDateTime(db::DateTimeValue v, std::int64_t& days, std::int64_t& ms) {
 
 }  // namespace
 
-CellDisplay::CellDisplay(const SheetLayout& layout, const UserFormats& formats, char decimalSeparator)
+CellDisplay::CellDisplay(const SheetLayout& layout, const db::UserFormats& formats, char decimalSeparator)
     : layout_(layout), separator_(1, decimalSeparator), dates_(sheetDateFormats(formats)) {}
 
 void CellDisplay::appendNumber(std::string& out, double v) const {
     // Whole numbers as all their digits (the general format would round from 10^15 on).
     if (v == std::trunc(v) && std::fabs(v) < 9007199254740992.0) {
-        appendInteger(out, static_cast<std::int64_t>(v));
+        db::appendInteger(out, static_cast<std::int64_t>(v));
         return;
     }
-    appendFloat(out, v, separator_);
+    db::appendFloat(out, v, separator_);
 }
 
 void CellDisplay::append(std::string& out, const Cell& cell, std::size_t column) const {
@@ -524,7 +534,7 @@ double numberChars(double v) {
 }
 
 // The widest text a date format gives, over every month and a late hour.
-double widestDate(const DateTimeText& text, ColumnFormat format) {
+double widestDate(const db::DateTimeText& text, ColumnFormat format) {
     double widest = 0;
     for (int month = 1; month <= 12; ++month) {
         db::DateTimeParts p;
@@ -557,10 +567,10 @@ constexpr double kPadding = 1.0;     // room around the text, as a fitted column
 
 }  // namespace
 
-ColumnWidths::ColumnWidths(const SheetLayout& layout, const UserFormats& formats)
+ColumnWidths::ColumnWidths(const SheetLayout& layout, const db::UserFormats& formats)
     : layout_(layout), chars_(layout.columns.size(), 0.0),
       seenDate_(layout.columns.size(), 0) {
-    const DateTimeText text(sheetDateFormats(formats));
+    const db::DateTimeText text(sheetDateFormats(formats));
     dateChars_ = widestDate(text, ColumnFormat::Date);
     timeChars_ = widestDate(text, ColumnFormat::Time);
     dateTimeChars_ = widestDate(text, ColumnFormat::DateTime);

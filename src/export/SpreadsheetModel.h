@@ -1,7 +1,6 @@
 #pragma once
 
-#include "UserFormats.h"
-#include "ValueText.h"
+#include "db/ValueText.h"
 #include "db/Field.h"
 
 #include <QString>
@@ -81,7 +80,7 @@ struct SheetLayout {
 // Builds the layout of a row source: exported columns in order, with the column limit
 // of the format checked (ExportError with kColumnLimitMessage).
 SheetLayout makeSheetLayout(const std::vector<db::FieldInfo>& fields, const QString& sheetName,
-                            bool withTitles, const UserFormats& formats, const SheetLimits& limits);
+                            bool withTitles, const db::UserFormats& formats, const SheetLimits& limits);
 
 // One cell of a data row. A text view stays valid until the next row is read.
 struct Cell {
@@ -96,13 +95,13 @@ struct Cell {
 // Turns the current row of a source into cells, by each column's kind.
 class CellReader {
 public:
-    CellReader(const SheetLayout& layout, const UserFormats& formats);
+    CellReader(const SheetLayout& layout, const db::UserFormats& formats);
     // Cells of the current row, one per exported column.
     const std::vector<Cell>& read(const db::RowSource& rows);
 
 private:
     const SheetLayout& layout_;
-    ValueText text_;
+    db::ValueText text_;
     std::vector<Cell> cells_;
     std::vector<std::string> buffers_;  // per column: rendered or repaired texts
 
@@ -119,7 +118,7 @@ bool fitCellText(std::string_view utf8, std::string& out);
 // The texts cells show: what a csv or html copy of the sheet holds.
 class CellDisplay {
 public:
-    CellDisplay(const SheetLayout& layout, const UserFormats& formats, char decimalSeparator);
+    CellDisplay(const SheetLayout& layout, const db::UserFormats& formats, char decimalSeparator);
     void append(std::string& out, const Cell& cell, std::size_t column) const;
     // Numbers in the general format, without the sheet's rounding to the column width.
     void appendNumber(std::string& out, double v) const;
@@ -127,14 +126,14 @@ public:
 private:
     const SheetLayout& layout_;
     std::string separator_;
-    DateTimeText dates_;  // short date, short time
+    db::DateTimeText dates_;  // short date, short time
 };
 
 // Column widths fitted to the content, in characters of the standard font's digit
 // width; measured as the rows pass, so one pass over the data is enough.
 class ColumnWidths {
 public:
-    explicit ColumnWidths(const SheetLayout& layout, const UserFormats& formats);
+    explicit ColumnWidths(const SheetLayout& layout, const db::UserFormats& formats);
     void addTitles();
     void addRow(const std::vector<Cell>& cells);
     // Width of each column, in character units (default width for a column with nothing).

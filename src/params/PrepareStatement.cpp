@@ -17,6 +17,10 @@ bool isBlankLine(const QString& line) {
 
 }  // namespace
 
+QString EmptyQueryMessage() {
+    return QStringLiteral("Query cannot be empty.");
+}
+
 QString BatchParameterMessage() {
     return QStringLiteral(
         "Error - The application is being terminated because the query has a parameter.");

@@ -48,6 +48,8 @@ struct PrepareResult {
 
 // "Error - The application is being terminated because the query has a parameter."
 QString BatchParameterMessage();
+// "Query cannot be empty."
+QString EmptyQueryMessage();
 
 // The lines of an editor or multi-line edit text, split at line breaks; a last empty line
 // after a final line break is not a line, and an empty text has no lines.

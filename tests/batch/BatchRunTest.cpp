@@ -7,7 +7,7 @@
 #include "db/ResultSet.h"
 #include "export/DelimitedWriter.h"
 #include "export/Spreadsheet.h"
-#include "export/UserFormats.h"
+#include "db/ValueText.h"
 #include "queryfile/QueryFile.h"
 
 #include <QDir>
@@ -95,7 +95,7 @@ void interactiveExport(const QString& connString, const QString& workFolder, con
     ASSERT_TRUE(source);
     const std::unique_ptr<db::ResultSet> held = db::ResultSet::fetchAll(*source);
     const std::unique_ptr<db::RowSource> rows = held->rows();
-    const exporting::UserFormats formats = exporting::UserFormats::fromSystemLocale();
+    const db::UserFormats formats = db::UserFormats::system();
     const QString kind = outputArgs.at(0).toUpper();
     const QString format = outputArgs.at(1).toUpper();
     if (kind == u"D") {
@@ -281,6 +281,8 @@ TEST_F(BatchRunTest, BadArgumentsLogOneEntryAndRunNothing) {
         {{query, out, QStringLiteral("X"), QStringLiteral("XLS95"), one}, QStringLiteral("4th parameter is invalid: XLS95.")},
         // No delimiter: nothing could be written, which the scheduler must learn.
         {{query, out, D, QStringLiteral("  "), one}, QStringLiteral("4th parameter is invalid: .")},
+        // ... but after the title flag, so that the first check that fails in order reports.
+        {{query, out, D, QString(), QStringLiteral("yes")}, QStringLiteral("5th parameter is invalid: yes.")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(u'|').toStdString());
@@ -306,6 +308,9 @@ TEST_F(BatchRunTest, RunsWithNothingToExportCreateNoFile) {
         {QStringLiteral("select id from nosuch"), {QStringLiteral("no such table: nosuch"), kNoData}, {}},
         // An unknown type word: reported instead of a message box nobody would close.
         {QStringLiteral("select ?Foo_x?"), {QString()}, QStringLiteral("Invalid parameter type")},
+        // Nothing to run is a failure the scheduler must see, not a quiet success.
+        {QString(), {QStringLiteral("Query cannot be empty.")}, {}},
+        {QStringLiteral(" \r\n\t\r\n"), {QStringLiteral("Query cannot be empty.")}, {}},
     };
     const QString target = path(QStringLiteral("keep.txt"));
     for (const Case& c : cases) {

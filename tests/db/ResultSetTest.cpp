@@ -2,6 +2,7 @@
 #include "db/DbError.h"
 #include "db/ResultSet.h"
 #include "db/ValueFormat.h"
+#include "db/ValueText.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -14,6 +15,29 @@
 using namespace vnk::db;
 
 namespace {
+
+QString formatFloat(double v, const QString& sep) {
+    std::string s;
+    appendFloat(s, v, sep.toStdString());
+    return QString::fromStdString(s);
+}
+
+QString formatCurrency(double v, const QString& sep) {
+    std::string s;
+    appendCurrency(s, v, sep.toStdString());
+    return QString::fromStdString(s);
+}
+
+QString formatDateTimeWith(DateTimeValue v, FieldKind kind, const QString& date, const QString& time) {
+    UserFormats f;
+    f.shortDate = date;
+    f.longTime = time;
+    return ValueText(f).dateTimeText(v, kind);
+}
+
+QString formatDateTimeSystem(DateTimeValue v, FieldKind kind) {
+    return ValueText::system().dateTimeText(v, kind);
+}
 
 FieldInfo field(const char* name, FieldKind kind) {
     FieldInfo f;
@@ -271,10 +295,9 @@ TEST(ValueFormat, FloatsInFifteenSignificantDigits) {
 }
 
 TEST(ValueFormat, DateTimesLeaveOutMidnightAndTheZeroDate) {
-    const QLocale c = QLocale::c();
     const QString d = QStringLiteral("dd.MM.yyyy"), t = QStringLiteral("HH:mm:ss");
     auto show = [&](const DateTimeParts& p, FieldKind k) {
-        return formatDateTimeWith(toDateTimeValue(p), k, c, d, t);
+        return formatDateTimeWith(toDateTimeValue(p), k, d, t);
     };
     EXPECT_EQ(show({2024, 3, 1, 0, 0, 0, 0}, FieldKind::DateTime), u"01.03.2024");
     EXPECT_EQ(show({2024, 3, 1, 9, 5, 7, 0}, FieldKind::DateTime), u"01.03.2024 09:05:07");

@@ -19,6 +19,7 @@
 
 using namespace vnk::exporting;
 using vnk::db::FieldInfo;
+using vnk::db::UserFormats;
 using vnk::db::FieldKind;
 using vnk::db::ResultSet;
 using vnk::db::RowSource;

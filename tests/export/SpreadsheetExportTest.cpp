@@ -24,6 +24,7 @@
 
 using namespace vnk;
 using namespace vnk::exporting;
+using vnk::db::UserFormats;
 using vnk::test::readSpreadsheet;
 using vnk::test::sheetCell;
 using vnk::test::sheetExtension;

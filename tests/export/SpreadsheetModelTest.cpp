@@ -7,6 +7,7 @@
 
 using namespace vnk::exporting;
 using vnk::db::FieldInfo;
+using vnk::db::UserFormats;
 using vnk::db::FieldKind;
 
 TEST(SpreadsheetModel, WorksheetNameComesFromTheDocumentName) {

@@ -10,7 +10,7 @@
 #include "export/ExportErrors.h"
 #include "export/OutputSelection.h"
 #include "export/Spreadsheet.h"
-#include "export/UserFormats.h"
+#include "db/ValueText.h"
 #include "params/PrepareStatement.h"
 #include "queryfile/QueryFile.h"
 #include "share/AppState.h"
@@ -109,7 +109,7 @@ QString portionedConnectionString(const QString& connString) {
 }
 
 void writeOutput(db::RowSource& rows, const AppState& st) {
-    const exporting::UserFormats formats = exporting::UserFormats::fromSystemLocale();
+    const db::UserFormats formats = db::UserFormats::system();
     if (st.Output.OutputFormat == exporting::kDelimitedFile) {
         (void)exporting::writeDelimitedFile(rows, exporting::delimitedOptionsOf(st.Output), formats);
     } else {
@@ -208,16 +208,18 @@ bool checkBatchArguments(AppState& st, const QStringList& args) {
             ReportError(invalidArgument("4th", st.BatchFormat));
             return false;
         }
-    } else if (st.BatchFormat.isEmpty()) {
-        // Without a delimiter nothing could be written; a run that silently writes nothing
-        // would look like success to the scheduler.
-        ReportError(invalidArgument("4th", st.BatchFormat));
-        return false;
     }
 
     const QString header = TrimText(args.at(4));
     if (header != u"0" && header != u"1") {
         ReportError(invalidArgument("5th", header));
+        return false;
+    }
+    // Without a delimiter nothing could be written; a run that silently writes nothing
+    // would look like success to the scheduler. Checked last, so that the checks above
+    // report in their own order.
+    if (kind == u"D" && st.BatchFormat.isEmpty()) {
+        ReportError(invalidArgument("4th", st.BatchFormat));
         return false;
     }
     st.Output.OutputWithHeader = header;
@@ -240,6 +242,11 @@ void execToFile(AppState& st) {
         if (!exporting::chooseOutputFromArguments(st))
             return;
 
+        // An empty statement is a failure: a scheduler would read a quiet end as success.
+        if (TrimText(st.SavedText).isEmpty()) {
+            ReportError(params::EmptyQueryMessage());
+            return;
+        }
         params::EditorState editor;
         editor.text = st.SavedText;
         const params::PrepareResult prepared = params::PrepareStatement(editor, true, nullptr);
@@ -257,10 +264,13 @@ void execToFile(AppState& st) {
             return;
         case params::PrepareOutcome::NothingToRun:
         case params::PrepareOutcome::Cancelled:
+            ReportError(params::EmptyQueryMessage());
             return;
         }
-        if (st.ExecutedSql.isEmpty())
+        if (st.ExecutedSql.isEmpty()) {
+            ReportError(params::EmptyQueryMessage());
             return;
+        }
         exportStatement(st);
     } catch (...) {
         ReportError(raisedText(std::current_exception()));

@@ -7,6 +7,7 @@
 #include "TDevGuideline.h"
 #include "TQueryExport.h"
 #include "db/ui/Connecting.h"
+#include "params/PrepareStatement.h"
 #include "queryfile/QueryFile.h"
 #include "share/AppState.h"
 #include "share/ErrorReport.h"
@@ -23,7 +24,6 @@ namespace {
 
 const QString kNoName = QStringLiteral("<NoName>....");
 const QString kInvalidFileType = QStringLiteral("Invalid file type.");
-const QString kQueryEmpty = QStringLiteral("Query cannot be empty.");
 const QString kNotConnected = QStringLiteral(
     "You have not connected to any database yet. Please connect to a database and try again.");
 constexpr int kRecentCount = 10;
@@ -202,7 +202,7 @@ bool TQueryExport::fnSaveToFile(const QString& name) {
     }
     const QString text = memoQuery_->toPlainText();
     if (TrimText(text).isEmpty()) {
-        prompter().message(this, kQueryEmpty);
+        prompter().message(this, params::EmptyQueryMessage());
         return false;
     }
 

@@ -10,7 +10,7 @@
 #include "export/ExportErrors.h"
 #include "export/OutputSelection.h"
 #include "export/Spreadsheet.h"
-#include "export/UserFormats.h"
+#include "db/ValueText.h"
 #include "share/AppState.h"
 #include "share/ErrorReport.h"
 #include "share/Settings.h"
@@ -197,7 +197,7 @@ void WriteDelimitedFile() {
         const std::unique_ptr<db::RowSource> rows = heldResult().rows();
         KeepPainted painter;
         const std::int64_t written = exporting::writeDelimitedFile(
-            *rows, options, exporting::UserFormats::fromSystemLocale(), &painter);
+            *rows, options, db::UserFormats::system(), &painter);
         windows.restoreGrid();
         if (written > 0 && !st.IsBatchRun)
             prompter().openWithDesktop(options.fileName);
@@ -215,7 +215,7 @@ void ExportToSpreadsheet(QAbstractItemView* grid) {
     const std::unique_ptr<db::RowSource> rows = heldResult().rows();
     KeepPainted painter;
     const QString written = exporting::exportToSpreadsheet(
-        *rows, options, exporting::UserFormats::fromSystemLocale(), &painter);
+        *rows, options, db::UserFormats::system(), &painter);
     windows.restoreGrid();
     // The workbook is left with the user, as a spreadsheet application would show it.
     if (!st.IsBatchRun)

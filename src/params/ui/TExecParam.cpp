@@ -6,6 +6,7 @@
 #include "db/DataModule.h"
 #include "db/DbError.h"
 #include "db/ValueFormat.h"
+#include "db/ValueText.h"
 #include "params/NumericCheck.h"
 #include "params/ParameterScan.h"
 #include "share/AppState.h"
@@ -21,7 +22,6 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShowEvent>
@@ -47,11 +47,9 @@ void paintBackground(QWidget* w) {
     w->setAutoFillBackground(true);
 }
 
-// The system's time format as a picker can show it: no time-zone part.
+// The user's long time format as a picker can show it (no time-zone part).
 QString pickerTimeFormat() {
-    QString format = QLocale().timeFormat(QLocale::LongFormat);
-    format.remove(QRegularExpression(QStringLiteral("\\s*t+")));
-    format = format.trimmed();
+    const QString& format = db::UserFormats::system().longTime;
     return format.isEmpty() ? QStringLiteral("HH:mm:ss") : format;
 }
 
@@ -63,10 +61,14 @@ QString listItemText(const db::ResultSet& result, std::int64_t row) {
         return {};
     const db::FieldKind kind = result.field(0).kind;
     switch (v.typeId()) {
-    case QMetaType::Double:
-        return kind == db::FieldKind::Currency
-                   ? db::formatCurrency(v.toDouble(), QStringLiteral("."))
-                   : db::formatFloat(v.toDouble(), QStringLiteral("."));
+    case QMetaType::Double: {
+        std::string text;
+        if (kind == db::FieldKind::Currency)
+            db::appendCurrency(text, v.toDouble(), ".");
+        else
+            db::appendFloat(text, v.toDouble(), ".");
+        return QString::fromStdString(text);
+    }
     case QMetaType::QDate:
     case QMetaType::QTime:
     case QMetaType::QDateTime:

@@ -1,4 +1,4 @@
-#include "export/ValueText.h"
+#include "db/ValueText.h"
 #include "db/ResultSet.h"
 
 #include <QDate>
@@ -11,10 +11,7 @@
 #include <limits>
 #include <random>
 
-using namespace vnk::exporting;
-using vnk::db::DateTimeValue;
-using vnk::db::FieldKind;
-using vnk::db::kMsPerDay;
+using namespace vnk::db;
 
 namespace {
 
@@ -278,4 +275,40 @@ TEST(ValueText, RowValuesByKind) {
     ASSERT_TRUE(rows->next());
     for (int c = 0; c < 8; ++c)
         EXPECT_TRUE(vt.text(*rows, c).isEmpty()) << c;
+}
+
+// A two-digit year loses the century: 1924 and 2024 would read alike. Every other part of
+// the user's format stays, quoted text included.
+TEST(ValueText, UserFormatsWidenTwoDigitYearsAndDropTheZone) {
+    const struct {
+        const char* in;
+        const char* out;
+    } years[] = {
+        {"M/d/yy", "M/d/yyyy"},       {"dd.MM.yy", "dd.MM.yyyy"},  {"yy-MM-dd", "yyyy-MM-dd"},
+        {"dd/MM/yyyy", "dd/MM/yyyy"}, {"d MMM y", "d MMM y"},      {"'yy' dd.MM.yy", "'yy' dd.MM.yyyy"},
+        {"yyy", "yyy"},               {"yy'年'M'月'", "yyyy'年'M'月'"}, {"", ""},
+    };
+    for (const auto& c : years)
+        EXPECT_EQ(withFourDigitYear(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+
+    const struct {
+        const char* in;
+        const char* out;
+    } zones[] = {{"h:mm:ss AP t", "h:mm:ss AP"}, {"HH:mm:ss t", "HH:mm:ss"},
+                 {"HH:mm:ss", "HH:mm:ss"},        {"HH 'Uhr' mm tttt", "HH 'Uhr' mm"},
+                 {"t HH:mm", "HH:mm"},            {"H'h'mm 'at' t", "H'h'mm 'at'"}};
+    for (const auto& c : zones)
+        EXPECT_EQ(withoutTimeZone(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+
+    // The locales whose short date has two digits for the year.
+    for (const char* name : {"en_US", "de_DE", "en_GB", "fr_FR", "ja_JP"}) {
+        const QLocale loc(QString::fromLatin1(name));
+        const UserFormats f = UserFormats::fromLocale(loc);
+        EXPECT_TRUE(f.shortDate.contains(QStringLiteral("yyyy"))) << name << " " << qPrintable(f.shortDate);
+        EXPECT_FALSE(f.longTime.contains(u't')) << name;
+        const DefaultLocale pin(loc);
+        const ValueText vt(f);
+        EXPECT_TRUE(vt.dateTimeText(at(1924, 3, 5), FieldKind::Date).contains(u"1924")) << name;
+        EXPECT_TRUE(vt.dateTimeText(at(2024, 3, 5), FieldKind::Date).contains(u"2024")) << name;
+    }
 }

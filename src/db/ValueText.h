@@ -1,7 +1,6 @@
 #pragma once
 
-#include "UserFormats.h"
-#include "db/Field.h"
+#include "Field.h"
 
 #include <QLocale>
 #include <QString>
@@ -12,16 +11,40 @@
 #include <vector>
 
 namespace vnk::db {
+
 class RowSource;
-}
 
-namespace vnk::exporting {
+// The one place where a value becomes the text a person reads: the grid, the delimited
+// export and the texts of spreadsheet cells all call it, so they never disagree. Texts
+// are appended as UTF-8 to a byte buffer so that a writer can render millions of values
+// without a string per value.
 
-// Texts of exported values, appended as UTF-8 to a byte buffer so that a writer can
-// render millions of values without a string per value.
+// The user's number and date/time formats, in Qt's format syntax ("dd/MM/yyyy",
+// "HH:mm:ss"). Taken from a locale (the system's for the program; tests pass others or
+// fixed formats).
+struct UserFormats {
+    QChar decimalSeparator = u'.';
+    QString shortDate = QStringLiteral("dd/MM/yyyy");
+    QString longTime = QStringLiteral("HH:mm:ss");
+    QString shortTime = QStringLiteral("HH:mm");
+
+    // The locale's formats, with two changes: a two-digit year is widened to four digits
+    // (a date that cannot tell 1924 from 2024 loses data), and the time-zone part of the
+    // long time format is left out (values are naive).
+    static UserFormats fromLocale(const QLocale& locale);
+    // fromLocale(QLocale::system()), read once: the system locale does not change during a run.
+    static const UserFormats& system();
+};
+
+// A format with every two-digit year ("yy" not part of a longer run, outside quotes)
+// made four digits.
+QString withFourDigitYear(const QString& format);
+// A time format without its time-zone part ("t" outside quotes, and the blanks before it).
+QString withoutTimeZone(const QString& format);
 
 // Decimal digits, a leading "-" for negatives, no grouping.
 void appendInteger(std::string& out, std::int64_t v);
+void appendUnsigned(std::string& out, std::uint64_t v);
 // General format with 15 significant digits: fixed notation for rounded magnitudes from
 // 0.0001 below 10^15, otherwise scientific ("1E20", "1.5E-7"); zero (also -0) is "0";
 // no grouping, no trailing zeros. Not-a-number and infinities are "NAN", "INF", "-INF".
@@ -77,10 +100,12 @@ private:
 };
 
 // The text of any value of a row, by the kind of its column and the storage form of the
-// value: the rendering that the delimited export writes.
+// value.
 class ValueText {
 public:
     explicit ValueText(const UserFormats& formats);
+    // For UserFormats::system(), built once: what the grid shows.
+    static const ValueText& system();
 
     // Appends the current row's value of column col (nothing for null). kind is the
     // column's kind; a value whose storage differs from the kind's (dynamic typing) is
@@ -96,10 +121,10 @@ public:
     const std::string& decimalSeparator() const { return separator_; }
     const DateTimeText& dates() const { return dates_; }
     void appendFloat(std::string& out, double v) const {
-        exporting::appendFloat(out, v, separator_);
+        db::appendFloat(out, v, separator_);
     }
     void appendCurrency(std::string& out, double v) const {
-        exporting::appendCurrency(out, v, separator_);
+        db::appendCurrency(out, v, separator_);
     }
     void appendDateTime(std::string& out, db::DateTimeValue v, db::FieldKind kind) const {
         dates_.append(out, v, kind);
@@ -110,4 +135,4 @@ private:
     DateTimeText dates_;
 };
 
-} // namespace vnk::exporting
+}  // namespace vnk::db

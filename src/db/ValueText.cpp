@@ -1,7 +1,7 @@
 #include "ValueText.h"
 
-#include "db/ResultSet.h"
-#include "db/ValueFormat.h"
+#include "ResultSet.h"
+#include "ValueFormat.h"
 
 #include <QDate>
 #include <QLocale>
@@ -12,15 +12,84 @@
 #include <cstring>
 #include <limits>
 
-namespace vnk::exporting {
+namespace vnk::db {
 
-using db::FieldKind;
-using db::kMsPerDay;
-using db::Storage;
+// ---- the user's formats
+
+namespace {
+
+// Runs of one format letter outside quoted literals, handed to f(letter, start, length);
+// quoted parts are skipped whole.
+template <class F>
+void forEachRun(const QString& format, F f) {
+    qsizetype i = 0;
+    while (i < format.size()) {
+        const QChar c = format.at(i);
+        if (c == u'\'') {
+            const qsizetype close = format.indexOf(u'\'', i + 1);
+            i = close < 0 ? format.size() : close + 1;
+            continue;
+        }
+        qsizetype n = 1;
+        while (i + n < format.size() && format.at(i + n) == c)
+            ++n;
+        f(c, i, n);
+        i += n;
+    }
+}
+
+}  // namespace
+
+QString withFourDigitYear(const QString& format) {
+    QString out = format;
+    qsizetype shift = 0;
+    forEachRun(format, [&](QChar c, qsizetype at, qsizetype n) {
+        if (c == u'y' && n == 2) {
+            out.insert(at + shift, QStringLiteral("yy"));
+            shift += 2;
+        }
+    });
+    return out;
+}
+
+QString withoutTimeZone(const QString& format) {
+    QString out;
+    qsizetype copied = 0;
+    forEachRun(format, [&](QChar c, qsizetype at, qsizetype n) {
+        if (c != u't')
+            return;
+        out += format.mid(copied, at - copied);
+        while (!out.isEmpty() && out.back() == u' ')
+            out.chop(1);
+        copied = at + n;
+    });
+    out += format.mid(copied);
+    return out.trimmed();
+}
+
+UserFormats UserFormats::fromLocale(const QLocale& loc) {
+    UserFormats f;
+    f.decimalSeparator = loc.decimalPoint().isEmpty() ? QChar(u'.') : loc.decimalPoint().at(0);
+    f.shortDate = withFourDigitYear(loc.dateFormat(QLocale::ShortFormat));
+    f.longTime = withoutTimeZone(loc.timeFormat(QLocale::LongFormat));
+    f.shortTime = withoutTimeZone(loc.timeFormat(QLocale::ShortFormat));
+    return f;
+}
+
+const UserFormats& UserFormats::system() {
+    static const UserFormats f = fromLocale(QLocale::system());
+    return f;
+}
 
 // ---- numbers
 
 void appendInteger(std::string& out, std::int64_t v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+void appendUnsigned(std::string& out, std::uint64_t v) {
     char buf[24];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
     out.append(buf, r.ptr);
@@ -644,18 +713,26 @@ void DateTimeText::append(std::string& out, db::DateTimeValue v, FieldKind kind)
 ValueText::ValueText(const UserFormats& formats)
     : separator_(QString(formats.decimalSeparator).toStdString()), dates_(formats) {}
 
+const ValueText& ValueText::system() {
+    static const ValueText text(UserFormats::system());
+    return text;
+}
+
 void ValueText::append(std::string& out, const db::RowSource& rows, int col, FieldKind kind) const {
     if (rows.isNull(col))
         return;
     switch (rows.valueStorage(col)) {
     case Storage::Int64:
-        appendInteger(out, rows.int64At(col));
+        if (kind == FieldKind::LargeUInt)
+            appendUnsigned(out, static_cast<std::uint64_t>(rows.int64At(col)));
+        else
+            appendInteger(out, rows.int64At(col));
         break;
     case Storage::Double:
         if (kind == FieldKind::Currency)
-            exporting::appendCurrency(out, rows.doubleAt(col), separator_);
+            db::appendCurrency(out, rows.doubleAt(col), separator_);
         else
-            exporting::appendFloat(out, rows.doubleAt(col), separator_);
+            db::appendFloat(out, rows.doubleAt(col), separator_);
         break;
     case Storage::Text:
         out += rows.textAt(col);
@@ -667,7 +744,7 @@ void ValueText::append(std::string& out, const db::RowSource& rows, int col, Fie
     }
     case Storage::DateTime:
         dates_.append(out, rows.dateTimeAt(col),
-                      db::isDateTimeKind(kind) ? kind : FieldKind::DateTime);
+                      isDateTimeKind(kind) ? kind : FieldKind::DateTime);
         break;
     case Storage::Boolean:
         appendBoolean(out, rows.boolAt(col));
@@ -699,4 +776,4 @@ QString ValueText::dateTimeText(db::DateTimeValue v, FieldKind kind) const {
     return QString::fromStdString(s);
 }
 
-} // namespace vnk::exporting
+}  // namespace vnk::db
