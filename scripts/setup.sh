@@ -14,6 +14,9 @@ PACKAGES=(
   fonts-liberation
   python3 python3-openpyxl python3-xlrd python3-xlsxwriter
   time
+  # de_DE.UTF-8 and en_US.UTF-8 ready to use, for the tests that write files under a
+  # decimal-comma locale
+  locales-all
 )
 
 missing=()

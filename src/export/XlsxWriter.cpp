@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <cerrno>
+#include <locale.h>
 #include <xlsxwriter.h>
 
 namespace vnk::exporting {
@@ -40,9 +41,51 @@ void check(lxw_error err) {
         raise(err);
 }
 
+// The library writes every number of the workbook (cell values, column widths, margins)
+// with printf, which follows the calling thread's LC_NUMERIC. Under a user's locale
+// (QCoreApplication sets it) a decimal comma would make a file no reader accepts, and the
+// writer cannot count on its caller having set numbers back to "C". This is the calling
+// thread's locale with its numeric part "C", the rest kept.
+class CNumericLocale {
+public:
+    CNumericLocale() {
+        const locale_t current = ::duplocale(::uselocale(locale_t(nullptr)));
+        if (current)
+            locale_ = ::newlocale(LC_NUMERIC_MASK, "C", current);  // takes over current
+        if (!locale_) {
+            if (current)
+                ::freelocale(current);
+            raise(LXW_ERROR_MEMORY_MALLOC_FAILED);
+        }
+    }
+    ~CNumericLocale() { ::freelocale(locale_); }
+    CNumericLocale(const CNumericLocale&) = delete;
+    CNumericLocale& operator=(const CNumericLocale&) = delete;
+    locale_t get() const { return locale_; }
+
+private:
+    locale_t locale_ = nullptr;
+};
+
+// The calling thread under that locale while in scope, then back under its own, however
+// the scope is left. Only the thread changes: other threads and the process keep theirs,
+// and so does the caller between two calls into the library (its rows are read and its
+// texts made under the user's locale, as for every other format).
+class CNumericScope {
+public:
+    explicit CNumericScope(const CNumericLocale& c) : previous_(::uselocale(c.get())) {}
+    ~CNumericScope() { ::uselocale(previous_); }
+    CNumericScope(const CNumericScope&) = delete;
+    CNumericScope& operator=(const CNumericScope&) = delete;
+
+private:
+    locale_t previous_;
+};
+
 class XlsxSheetWriter final : public SheetWriter {
 public:
     explicit XlsxSheetWriter(const QString& target) : staged_(target) {
+        const CNumericScope numbers(cNumeric_);
         tmpdir_ = QFile::encodeName(QDir::tempPath());
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
@@ -59,6 +102,7 @@ public:
     }
 
     void begin(const SheetLayout& layout) override {
+        const CNumericScope numbers(cNumeric_);
         const QByteArray name = layout.sheetName.toUtf8();
         check(workbook_validate_sheet_name(wb_.get(), name.constData()));
         ws_ = workbook_add_worksheet(wb_.get(), name.constData());
@@ -109,6 +153,7 @@ public:
     }
 
     void writeRow(std::int64_t row, const std::vector<Cell>& cells) override {
+        const CNumericScope numbers(cNumeric_);
         const auto r = static_cast<lxw_row_t>(row);
         xmlBytes_ += kRowXml + kCellXml * static_cast<std::int64_t>(cells.size());
         for (std::size_t i = 0; i < cells.size(); ++i) {
@@ -138,6 +183,7 @@ public:
     }
 
     void finish(const std::vector<double>& widths) override {
+        const CNumericScope numbers(cNumeric_);
         for (std::size_t i = 0; i < widths.size(); ++i)
             check(worksheet_set_column(ws_, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i),
                                        widths[i], nullptr));
@@ -154,6 +200,7 @@ public:
 
 private:
     StagedPath staged_;
+    CNumericLocale cNumeric_;  // every call into the library runs under it
     QByteArray tmpdir_;
     Workbook wb_;
     lxw_worksheet* ws_ = nullptr;

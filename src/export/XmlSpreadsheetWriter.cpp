@@ -3,6 +3,7 @@
 #include "SpreadsheetIo.h"
 #include "db/ValueFormat.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -162,10 +163,13 @@ public:
         out += "\">\r\n  <Table>\r\n";
         for (const double w : widths) {
             // Character units to points: seven pixels a character and five of padding.
+            // Not printf: it would write the decimal comma of the user's locale.
             const double points = (std::round(w * 7) + 5) * 0.75;
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "   <Column ss:AutoFitWidth=\"0\" ss:Width=\"%.2f\"/>\r\n", points);
-            out += buf;
+            char buf[32];
+            const auto r = std::to_chars(buf, buf + sizeof buf, points, std::chars_format::fixed, 2);
+            out += "   <Column ss:AutoFitWidth=\"0\" ss:Width=\"";
+            out.append(buf, r.ptr);
+            out += "\"/>\r\n";
         }
         rows_.copyTo(file_);
         out += "  </Table>\r\n"

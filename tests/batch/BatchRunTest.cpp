@@ -2,6 +2,7 @@
 // display, a bare environment, a temporary working folder), its event-log file, exit code
 // and output file checked.
 
+#include "SpreadsheetTestSupport.h"
 #include "TestSupport.h"
 #include "db/Connection.h"
 #include "db/ResultSet.h"
@@ -10,14 +11,17 @@
 #include "db/ValueText.h"
 #include "queryfile/QueryFile.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -157,8 +161,9 @@ protected:
         return file;
     }
 
-    // A scheduler's environment: no display, no desktop session, only the locale carried over.
-    QProcessEnvironment schedulerEnvironment() const {
+    // A scheduler's environment: no display, no desktop session, only the locale carried
+    // over (or the one given, as LC_ALL).
+    QProcessEnvironment schedulerEnvironment(const QString& locale = {}) const {
         QProcessEnvironment env;
         env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
         env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/sh"));
@@ -169,16 +174,18 @@ protected:
                 name == u"USER")
                 env.insert(name, system.value(name));
         }
+        if (!locale.isEmpty())
+            env.insert(QStringLiteral("LC_ALL"), locale);
         env.insert(QStringLiteral("VARNOCK_EVENT_LOG"), path(QStringLiteral("events.jsonl")));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         return env;
     }
 
-    Outcome run(const QStringList& args) const {
+    Outcome run(const QStringList& args, const QString& locale = {}) const {
         QFile::remove(path(QStringLiteral("events.jsonl")));
         Outcome out;
         QProcess p;
-        p.setProcessEnvironment(schedulerEnvironment());
+        p.setProcessEnvironment(schedulerEnvironment(locale));
         p.setWorkingDirectory(work_.path());
         p.start(kProgram, args);
         if (!p.waitForFinished(120000)) {
@@ -431,6 +438,59 @@ TEST_F(BatchRunTest, OutputIsTheInteractiveExportOfTheSameResult) {
                       QStringList{QFileInfo(batchFile).fileName()});
             interactiveExport(sqliteConnection(), work_.path(), sql, output, query, windowFile);
             expectSameOutput(batchFile, windowFile);
+        }
+    }
+}
+
+// Under a decimal-comma locale the numbers inside every spreadsheet file stay plain, read
+// back exactly by the independent readers.
+TEST_F(BatchRunTest, SpreadsheetsWrittenUnderAGermanLocaleHoldPlainNumbers) {
+    test::requireLocale("de_DE.UTF-8");
+    sqliteExec(database(), QStringLiteral(
+        "CREATE TABLE n(a REAL, b REAL, c REAL, e REAL, f INTEGER, g REAL, d DATE, tm TIME, ts DATETIME);"
+        "INSERT INTO n VALUES (1.5, 0.1, -2.25e-7, 1e20, 123456789012345, 1234567.89012345,"
+        " '2024-02-29', '13:45:30', '2024-02-29 13:45:59');"));
+    const QString query = writeQuery(QStringLiteral("numbers.vnk"), QStringLiteral("select * from n"));
+    const struct {
+        double value;
+        const char* csv;  // the text an Excel-style csv holds
+    } numbers[] = {{1.5, "1.5"},   {0.1, "0.1"}, {-2.25e-7, "-2.25E-7"}, {1e20, "1E20"},
+                   {123456789012345.0, "123456789012345"}, {1234567.89012345, "1234567.89012345"}};
+    const double day = static_cast<double>(QDate(1899, 12, 30).daysTo(QDate(2024, 2, 29)));
+    const double dates[] = {day, (13 * 3600 + 45 * 60 + 30) / 86400.0, day + (13 * 3600 + 45 * 60 + 59) / 86400.0};
+    const struct {
+        const char* word;
+        int format;
+    } outputs[] = {{"XLSX", 1}, {"XLS", 2}, {"HTML", 3}, {"CSV", 4}, {"XML", 6}};
+    for (const auto& out : outputs) {
+        SCOPED_TRACE(out.word);
+        const QString file = path(QStringLiteral("numbers.") + test::sheetExtension(out.format));
+        const Outcome o = run({query, file, QStringLiteral("X"), QString::fromLatin1(out.word), QStringLiteral("1")},
+                              QStringLiteral("de_DE.UTF-8"));
+        EXPECT_EQ(o.exitCode, 0) << o.errorOutput.toStdString();
+        EXPECT_EQ(o.messages, QStringList());
+        const QJsonObject sheet = test::readSpreadsheet(out.format, file);
+        ASSERT_FALSE(sheet.contains(QStringLiteral("error")))
+            << sheet.value(QStringLiteral("error")).toString().toStdString();
+        const auto value = [&sheet](int c) { return test::sheetCell(sheet, 1, c).toObject().value(QStringLiteral("v")); };
+        int c = 0;
+        for (const auto& n : numbers) {
+            if (out.format == 4)
+                EXPECT_EQ(value(c).toString(), QString::fromLatin1(n.csv)) << c;
+            else
+                EXPECT_EQ(value(c).toDouble(), n.value) << c;
+            ++c;
+        }
+        if (out.format == 3) {
+            // What a person reads there does follow the locale.
+            EXPECT_EQ(test::sheetCell(sheet, 1, 0).toObject().value(QStringLiteral("text")).toString(),
+                      QStringLiteral("1,5"));
+        }
+        if (out.format == 4)
+            continue;  // its dates are texts in the user's own format
+        for (const double d : dates) {
+            EXPECT_LE(std::fabs(value(c).toDouble() - d), 0.5 / 86400000) << c;
+            ++c;
         }
     }
 }

@@ -19,7 +19,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <clocale>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace vnk;
@@ -60,6 +62,7 @@ struct Expect {
     QString text;     // the text itself; for 'b' "1" or "0"
     QString display;  // as a csv or html copy shows it
     QString fmt;
+    double within = -1;  // how far off the value may read back; below 0: a billionth of it
 };
 
 Expect num(double v, const QString& display) { return {'n', v, {}, display, {}}; }
@@ -67,9 +70,23 @@ Expect date(double v, const QString& display, const QString& fmt) { return {'d',
 Expect text(const QString& t, const QString& fmt = {}) { return {'s', 0, t, t, fmt}; }
 Expect boolean(bool b) { return {'b', 0, b ? QStringLiteral("1") : QStringLiteral("0"), b ? QStringLiteral("TRUE") : QStringLiteral("FALSE"), {}}; }
 Expect none(const QString& fmt = {}) { return {'-', 0, {}, {}, fmt}; }
+// e with its value read back no further off than tolerance (0: exactly).
+Expect within(Expect e, double tolerance) {
+    e.within = tolerance;
+    return e;
+}
 
 bool near(double a, double b) {
     return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(b));
+}
+
+// All the digits of a double, for messages about exact values.
+std::string digits(double v) {
+    return QString::number(v, 'g', 17).toStdString();
+}
+
+bool valueMatches(double got, const Expect& e) {
+    return e.within < 0 ? near(got, e.num) : std::fabs(got - e.num) <= e.within;
 }
 
 // Checks one read-back cell against what it should hold, as the format can carry it.
@@ -107,7 +124,8 @@ void expectCell(int format, const QJsonValue& cell, const Expect& e, const std::
     if (format == 3) {  // html: what shows, and the value behind numbers and dates
         if (e.t == 'n' || e.t == 'd') {
             EXPECT_EQ(t, QStringLiteral("n"));
-            EXPECT_TRUE(near(c.value(QStringLiteral("v")).toDouble(), e.num));
+            EXPECT_TRUE(valueMatches(c.value(QStringLiteral("v")).toDouble(), e))
+                << digits(c.value(QStringLiteral("v")).toDouble()) << " vs " << digits(e.num);
             EXPECT_EQ(c.value(QStringLiteral("text")).toString(), e.display);
         } else {
             EXPECT_EQ(c.value(QStringLiteral("v")).toString(), e.display);
@@ -118,7 +136,7 @@ void expectCell(int format, const QJsonValue& cell, const Expect& e, const std::
     const QJsonValue v = c.value(QStringLiteral("v"));
     switch (e.t) {
     case 'n':
-    case 'd': EXPECT_TRUE(near(v.toDouble(), e.num)) << v.toDouble() << " vs " << e.num; break;
+    case 'd': EXPECT_TRUE(valueMatches(v.toDouble(), e)) << digits(v.toDouble()) << " vs " << digits(e.num); break;
     case 'b': EXPECT_EQ(v.toBool(), e.text == u"1"); break;
     default: EXPECT_EQ(v.toString(), e.text); break;
     }
@@ -350,6 +368,79 @@ TEST_P(EveryFormat, StreamedAndHeldRowsGiveTheSameFile) {
     ASSERT_TRUE(fa.open(QIODevice::ReadOnly));
     ASSERT_TRUE(fb.open(QIODevice::ReadOnly));
     EXPECT_TRUE(fa.readAll() == fb.readAll());
+}
+
+// The C library formats and reads numbers by the process's locale, which QCoreApplication
+// takes from the user: under de_DE its decimal comma must reach neither a value nor a
+// column width inside the file, only the texts meant to be read.
+TEST_P(EveryFormat, ADecimalCommaLocaleLeavesTheNumbersInTheFilePlain) {
+    const int format = GetParam();
+    formats_.shortTime = QStringLiteral("HH:mm:ss");  // seconds shown in csv and html too
+    const QString dayFmt = QStringLiteral("dd/mm/yyyy"), timeFmt = QStringLiteral("hh:mm:ss");
+    const auto exact = [](Expect e) { return within(e, 0); };
+    const auto toTheMs = [](Expect e) { return within(e, 0.5 / 86400000); };
+    // One column per case, all in one row.
+    struct Case {
+        const char* type;
+        const char* literal;
+        Expect e;
+    };
+    const std::vector<Case> cases = {
+        {"REAL", "1.5", exact(num(1.5, QStringLiteral("1.5")))},
+        {"REAL", "0.1", exact(num(0.1, QStringLiteral("0.1")))},
+        {"REAL", "-2.25e-7", exact(num(-2.25e-7, QStringLiteral("-2.25E-7")))},
+        {"REAL", "1e20", exact(num(1e20, QStringLiteral("1E20")))},
+        {"INTEGER", "123456789012345", exact(num(123456789012345.0, QStringLiteral("123456789012345")))},
+        {"REAL", "1234567.89012345", exact(num(1234567.89012345, QStringLiteral("1234567.89012345")))},
+        {"DATE", "'2024-02-29'", toTheMs(date(serialOf({2024, 2, 29}), QStringLiteral("29/02/2024"), dayFmt))},
+        {"TIME", "'13:45:30'",
+         toTheMs(date(serialOf({1899, 12, 30}, 13, 45, 30), QStringLiteral("13:45:30"), timeFmt))},
+        {"DATETIME", "'2024-02-29 13:45:59'",
+         toTheMs(date(serialOf({2024, 2, 29}, 13, 45, 59), QStringLiteral("29/02/2024 13:45:59"),
+                      dayFmt + u' ' + timeFmt))},
+    };
+    std::string columns, values;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        columns += (i ? ", c" : "c") + std::to_string(i) + ' ' + cases[i].type;
+        values += (i ? ", " : "") + std::string(cases[i].literal);
+    }
+    const QString db = dir_.filePath(QStringLiteral("numbers.sqlite"));
+    const std::string script =
+        "CREATE TABLE t (" + columns + "); INSERT INTO t VALUES (" + values + ");";
+    test::createSqliteDatabase(db, script.c_str());
+    db::SqliteDriver driver(db);
+    const auto exportUnder = [&](const char* locale, const QString& name) {
+        const test::ProcessLocale switched(locale);
+        auto rows = driver.execute(QStringLiteral("SELECT * FROM t"));
+        const QString path = dir_.filePath(name + u'.' + sheetExtension(format));
+        EXPECT_TRUE(QFile::rename(write(*rows, format), path));
+        // The writer leaves the locale it found.
+        EXPECT_STREQ(std::localeconv()->decimal_point, std::strcmp(locale, "C") ? "," : ".");
+        return path;
+    };
+    const QString german = exportUnder("de_DE.UTF-8", QStringLiteral("german"));
+    const QString plain = exportUnder("C", QStringLiteral("plain"));
+
+    const QJsonObject sheet = readSpreadsheet(format, german);
+    ASSERT_FALSE(sheet.contains(QStringLiteral("error"))) << str(sheet, "error").toStdString();
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        expectCell(format, sheetCell(sheet, 1, static_cast<int>(i)), cases[i].e,
+                   std::string(cases[i].type) + ' ' + cases[i].literal);
+    // Nothing else differs either, the column widths included.
+    if (format == 1) {  // a workbook records when it was made: compare what it holds
+        EXPECT_EQ(sheet, readSpreadsheet(format, plain));
+    } else {
+        QFile a(german), b(plain);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(a.readAll() == b.readAll());
+    }
+
+    // An export that fails half way leaves the locale as it found it too.
+    const test::ProcessLocale switched("de_DE.UTF-8");
+    test::SyntheticRows failing(3, 100, db::FieldKind::Float, 50);
+    EXPECT_THROW(write(failing, format), db::DbError);
+    EXPECT_STREQ(std::localeconv()->decimal_point, ",");
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat, ::testing::Values(1, 2, 3, 4, 6),

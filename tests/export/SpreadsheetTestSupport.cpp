@@ -4,6 +4,8 @@
 
 #include <QJsonDocument>
 #include <QProcess>
+#include <clocale>
+#include <locale.h>
 #include <sqlite3.h>
 
 namespace vnk::test {
@@ -71,6 +73,25 @@ bool SyntheticRows::next() {
         throw db::DbError(QStringLiteral("disk I/O error"));
     text_ = "text " + std::to_string(row_);
     return true;
+}
+
+void requireLocale(const char* name) {
+    const locale_t probe = ::newlocale(LC_ALL_MASK, name, locale_t(nullptr));
+    if (!probe)
+        throw std::runtime_error(std::string("the locale ") + name +
+                                 " is not installed (Debian package locales-all)");
+    ::freelocale(probe);
+}
+
+ProcessLocale::ProcessLocale(const char* name) {
+    requireLocale(name);
+    previous_ = std::setlocale(LC_ALL, nullptr);  // copied: the next call may overwrite it
+    if (!std::setlocale(LC_ALL, name))
+        throw std::runtime_error(std::string("cannot switch to the locale ") + name);
+}
+
+ProcessLocale::~ProcessLocale() {
+    std::setlocale(LC_ALL, previous_.c_str());
 }
 
 void createSqliteDatabase(const QString& path, const char* script) {

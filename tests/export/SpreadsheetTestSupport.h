@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace vnk::test {
@@ -41,6 +42,24 @@ private:
     std::vector<db::FieldInfo> fields_;
     std::int64_t rows_, failAt_, row_ = 0;
     std::string text_;
+};
+
+// Raises std::runtime_error when the C library has no locale of that name: a test meant to
+// run under it must fail, not quietly run under "C" (scripts/setup.sh installs them).
+void requireLocale(const char* name);
+
+// The C library's locale of the whole process (setlocale, every category) switched to name
+// until the object goes away, as QCoreApplication does with the user's locale; the
+// previous one is restored then. Raises as requireLocale() does.
+class ProcessLocale {
+public:
+    explicit ProcessLocale(const char* name);
+    ~ProcessLocale();
+    ProcessLocale(const ProcessLocale&) = delete;
+    ProcessLocale& operator=(const ProcessLocale&) = delete;
+
+private:
+    std::string previous_;
 };
 
 // Creates a SQLite database at path from a script (the sqlite3 C interface; no provider).

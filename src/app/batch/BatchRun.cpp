@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
+#include <clocale>
 #include <exception>
 #include <memory>
 
@@ -280,6 +281,10 @@ void execToFile(AppState& st) {
 int runBatch(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(kAppTitle);
+    // The application object gave the C library the user's locale; its numbers go back to
+    // "C", as Qt advises, so that no library or driver writes or reads a decimal comma
+    // where a file format wants a point. Texts for people follow QLocale, not this.
+    std::setlocale(LC_NUMERIC, "C");
 
     QStringList args;
     for (int i = 1; i < argc; ++i)

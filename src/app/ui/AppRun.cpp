@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
+#include <clocale>
 
 namespace vnk::ui {
 
@@ -28,6 +29,10 @@ QStringList argumentsOf(int argc, char** argv) {
 int runInteractive(int argc, char** argv, const QStringList& args) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(kAppTitle);
+    // The application object gave the C library the user's locale; its numbers go back to
+    // "C", as Qt advises, so that no library or driver writes or reads a decimal comma
+    // where a file format wants a point. Texts for people follow QLocale, not this.
+    std::setlocale(LC_NUMERIC, "C");
 
     QtPrompter dialogs;
     setPrompter(&dialogs);
