@@ -372,7 +372,10 @@ QVariant ResultSet::value(std::int64_t row, int col) const {
     if (row < 0 || row >= recordCount() || isNull(row, col))
         return {};
     switch (store_->storage(col)) {
-    case Storage::Int64: return QVariant::fromValue<qlonglong>(int64At(row, col));
+    case Storage::Int64:
+        if (field(col).kind == FieldKind::LargeUInt)
+            return QVariant::fromValue<qulonglong>(static_cast<qulonglong>(int64At(row, col)));
+        return QVariant::fromValue<qlonglong>(int64At(row, col));
     case Storage::Double: return doubleAt(row, col);
     case Storage::DateTime: return toVariant(dateTimeAt(row, col), field(col).kind);
     case Storage::Boolean: return boolAt(row, col);

@@ -200,7 +200,12 @@ private:
         };
         switch (v.storage) {
         case db::Storage::Int64:
-            each([&](std::uint32_t r) { db::appendInteger(t, v.int64At(r)); });
+            if (col.kind == db::FieldKind::LargeUInt)
+                each([&](std::uint32_t r) {
+                    db::appendUnsigned(t, static_cast<std::uint64_t>(v.int64At(r)));
+                });
+            else
+                each([&](std::uint32_t r) { db::appendInteger(t, v.int64At(r)); });
             break;
         case db::Storage::Double:
             if (col.kind == db::FieldKind::Currency)
