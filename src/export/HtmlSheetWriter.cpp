@@ -7,6 +7,23 @@ namespace vnk::exporting {
 
 namespace {
 
+// A format code with every lone hour code ("h") made two digits, quoted text left alone.
+std::string twoDigitHours(const std::string& code) {
+    std::string out;
+    bool quoted = false;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        const char ch = code[i];
+        out += ch;
+        if (ch == '"')
+            quoted = !quoted;
+        const bool hour = !quoted && (ch == 'h' || ch == 'H');
+        if (hour && (i == 0 || (code[i - 1] != 'h' && code[i - 1] != 'H')) &&
+            (i + 1 == code.size() || (code[i + 1] != 'h' && code[i + 1] != 'H')))
+            out += ch;
+    }
+    return out;
+}
+
 const char* formatClass(ColumnFormat f) {
     switch (f) {
     case ColumnFormat::General: return nullptr;
@@ -80,8 +97,13 @@ public:
         }
         out += "<tbody>\r\n";
         codes_.clear();
-        for (const SheetColumn& c : layout.columns)
-            codes_.push_back(layout.formatCode(c.format).toStdString());
+        for (const SheetColumn& c : layout.columns) {
+            QString code = layout.formatCode(c.format);
+            // Calc's html import drops a time format whose hour has one digit ("h:mm AM/PM")
+            // and shows the bare day fraction; with two it keeps the format.
+            codes_.push_back(c.format == ColumnFormat::Time ? twoDigitHours(code.toStdString())
+                                                            : code.toStdString());
+        }
     }
 
     void writeRow(std::int64_t, const std::vector<Cell>& cells) override {
@@ -138,6 +160,10 @@ public:
                 out += " sdnum=\"1033;1033;";
                 appendXmlText(out, codes_[i]);
                 out += '"';
+            } else if (c.type == Cell::Number) {
+                // Without a format Calc ignores sdval and reads the shown text in its own
+                // locale: "0,035" from a comma-decimal export would become 35.
+                out += " sdnum=\"1033;1033;General\"";
             }
             out += '>';
             if (c.type == Cell::Text) {

@@ -478,6 +478,36 @@ TEST_F(SpreadsheetExport, FortyFiveRecordsFillRowsTwoToFortySixWithTheirFormats)
     }
 }
 
+// Calc's html import takes a cell's value from sdval only when sdnum gives a format, and
+// drops a time format with a one-digit hour; otherwise it reads the shown text in its own
+// locale ("0,035" from a comma-decimal export becomes 35, a time a bare day fraction).
+TEST_F(SpreadsheetExport, HtmlNumbersAndTimesCarryAFormatCalcKeeps) {
+    const QString db = dir_.filePath(QStringLiteral("calc.sqlite"));
+    test::createSqliteDatabase(db, "CREATE TABLE t (r REAL, i INTEGER, c TIME);"
+                                   "INSERT INTO t VALUES (0.035, 5000000000, '17:30:00');");
+    formats_.decimalSeparator = u',';
+    formats_.shortTime = QStringLiteral("h:mm AP");
+    db::SqliteDriver driver(db);
+    auto rows = driver.execute(QStringLiteral("SELECT * FROM t"));
+    QFile f(write(*rows, 3));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(f.readAll());
+    const QRegularExpression cell(QStringLiteral("<td([^>]*)>([^<]*)</td>"));
+    QStringList seen;
+    for (auto m = cell.globalMatch(html); m.hasNext();) {
+        const auto c = m.next();
+        const QString attrs = c.captured(1);
+        if (!attrs.contains(QStringLiteral("sdval=")))
+            continue;
+        const QRegularExpression sdnum(QStringLiteral("sdnum=\"1033;1033;([^\"]*)\""));
+        const auto fmt = sdnum.match(attrs);
+        ASSERT_TRUE(fmt.hasMatch()) << attrs.toStdString();
+        seen << c.captured(2) + u'=' + fmt.captured(1);
+    }
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("0,035=General"), QStringLiteral("5000000000=General"),
+                                 QStringLiteral("5:30 PM=hh:mm AM/PM")}));
+}
+
 TEST_F(SpreadsheetExport, CharColumnsAreLeftOutVarcharIsTextNvarcharIsNot) {
     const QString db = dir_.filePath(QStringLiteral("kinds.sqlite"));
     test::createSqliteDatabase(db,
