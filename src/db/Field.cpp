@@ -8,6 +8,7 @@ Storage storageOf(FieldKind kind) {
     case FieldKind::Integer:
     case FieldKind::Word:
     case FieldKind::LargeInt:
+    case FieldKind::LargeUInt:
     case FieldKind::AutoInc:
         return Storage::Int64;
     case FieldKind::Float:
@@ -72,6 +73,7 @@ const char* kindName(FieldKind kind) {
     case FieldKind::Integer: return "Integer";
     case FieldKind::Word: return "Word";
     case FieldKind::LargeInt: return "LargeInt";
+    case FieldKind::LargeUInt: return "LargeUInt";
     case FieldKind::AutoInc: return "AutoInc";
     case FieldKind::Float: return "Float";
     case FieldKind::Currency: return "Currency";
@@ -104,6 +106,7 @@ int defaultDisplayWidth(FieldKind kind, int size) {
     case FieldKind::Integer:
     case FieldKind::AutoInc: return 11;   // -2147483648
     case FieldKind::LargeInt: return 20;  // -9223372036854775808
+    case FieldKind::LargeUInt: return 20; // 18446744073709551615
     case FieldKind::Float:
     case FieldKind::Decimal: return 22;   // -1.23456789012345E-300
     case FieldKind::Currency: return 20;

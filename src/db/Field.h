@@ -18,6 +18,7 @@ enum class FieldKind {
     Integer,        // 32 bit signed
     Word,           // 16 bit unsigned
     LargeInt,       // 64 bit signed (and unsigned 32 bit)
+    LargeUInt,      // 64 bit unsigned, held as the bit pattern of an int64
     AutoInc,
     Float,
     Currency,
@@ -32,7 +33,9 @@ enum class FieldKind {
     Blob,      // long binary
 };
 
-// How a value is held (one storage form per kind).
+// How a value is held (one storage form per kind). A LargeUInt value is held in Int64
+// storage as static_cast<std::int64_t> of the unsigned value: read it back through
+// static_cast<std::uint64_t>.
 enum class Storage { Int64, Double, Text, Bytes, DateTime, Boolean };
 Storage storageOf(FieldKind kind);
 

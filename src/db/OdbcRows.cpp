@@ -1,5 +1,7 @@
 #include "OdbcRows.h"
 
+#include "ValueFormat.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -17,20 +19,9 @@ constexpr SQLULEN kLongBoundUnits = 256;
 constexpr SQLULEN kUnknownBoundUnits = 256;
 constexpr SQLLEN kTimeTextBytes = 40;
 
-constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-constexpr std::int64_t kZeroDay = daysFromCivil(1899, 12, 30);
-
-std::int64_t timestampMs(const SQL_TIMESTAMP_STRUCT& ts) {
-    const std::int64_t days = daysFromCivil(ts.year, ts.month, ts.day) - kZeroDay;
-    return days * kMsPerDay + ts.hour * 3600000LL + ts.minute * 60000LL + ts.second * 1000LL +
-           ts.fraction / 1000000;
+DateTimeValue timestampValue(const SQL_TIMESTAMP_STRUCT& ts) {
+    return toDateTimeValue({ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
+                            static_cast<int>(ts.fraction / 1000000)});
 }
 
 // "[H]H:MM[:SS[.fff...]]", anything after the fraction (a zone) ignored.
@@ -86,6 +77,18 @@ bool isApproxOrExact(SQLSMALLINT t) {
 }
 
 constexpr SQLSMALLINT kSqlServerTime2 = -154;
+
+// A DECIMAL or NUMERIC type name ("decimal", "NUMERIC(10,2)"), whatever SQL type the driver
+// maps it to: the SQLite ODBC driver reports DECIMAL(p,s) as VARCHAR and NUMERIC as DOUBLE.
+bool isDecimalTypeName(const QString& typeName) {
+    for (const QLatin1StringView name : {QLatin1StringView("decimal"), QLatin1StringView("numeric")}) {
+        if (typeName.startsWith(name, Qt::CaseInsensitive) &&
+            (typeName.size() == name.size() || typeName.at(name.size()) == u'(' ||
+             typeName.at(name.size()) == u' '))
+            return true;
+    }
+    return false;
+}
 
 SQLLEN numericAttribute(const Statement& st, SQLUSMALLINT col, SQLUSMALLINT field) {
     SQLLEN v = 0;
@@ -156,6 +159,11 @@ int clampInt(SQLLEN v) {
 }  // namespace
 
 FieldKind kindOf(SQLSMALLINT sqlType, bool isUnsigned, bool isMoney, const QString& typeName) {
+    // Decimals arrive as floating point whatever the driver makes of them.
+    if (!isMoney && isDecimalTypeName(typeName) &&
+        (sqlType == SQL_CHAR || sqlType == SQL_VARCHAR || sqlType == SQL_WCHAR ||
+         sqlType == SQL_WVARCHAR || isApproxOrExact(sqlType)))
+        return FieldKind::Decimal;
     switch (sqlType) {
     case SQL_CHAR:
     case SQL_VARCHAR:
@@ -182,7 +190,7 @@ FieldKind kindOf(SQLSMALLINT sqlType, bool isUnsigned, bool isMoney, const QStri
     case SQL_INTEGER:
         return isUnsigned ? FieldKind::LargeInt : FieldKind::Integer;
     case SQL_BIGINT:
-        return FieldKind::LargeInt;
+        return isUnsigned ? FieldKind::LargeUInt : FieldKind::LargeInt;
     case SQL_REAL:
     case SQL_FLOAT:
     case SQL_DOUBLE:
@@ -279,7 +287,7 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
         if (isTextKind(f.kind) || f.kind == FieldKind::Bytes || f.kind == FieldKind::VarBytes ||
             f.kind == FieldKind::Blob)
             f.size = clampInt(static_cast<SQLLEN>(std::min<SQLULEN>(size, 0x7fffffff)));
-        if (isApproxOrExact(type)) {
+        if (isApproxOrExact(type) || f.kind == FieldKind::Decimal) {
             f.precision = clampInt(static_cast<SQLLEN>(std::min<SQLULEN>(size, 0x7fffffff)));
             f.scale = std::max<int>(digits, 0);
         }
@@ -289,12 +297,15 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
         col.storage = storageOf(f.kind);
         switch (col.storage) {
         case Storage::Int64:
-            col.cType = SQL_C_SBIGINT;
+            // An unsigned 64-bit value lands as its bit pattern in the int64.
+            col.cType = f.kind == FieldKind::LargeUInt ? SQL_C_UBIGINT : SQL_C_SBIGINT;
             col.elemBytes = sizeof(SQLBIGINT);
             break;
         case Storage::Double:
-            col.cType = SQL_C_DOUBLE;
-            col.elemBytes = sizeof(SQLDOUBLE);
+            // A single-precision column as the float it holds, widened here: drivers that
+            // widen it themselves disagree (one rounds to the float's shortest text first).
+            col.cType = type == SQL_REAL ? SQL_C_FLOAT : SQL_C_DOUBLE;
+            col.elemBytes = type == SQL_REAL ? sizeof(SQLREAL) : sizeof(SQLDOUBLE);
             break;
         case Storage::Boolean:
             col.cType = SQL_C_BIT;
@@ -452,7 +463,13 @@ void OdbcRows::loadValue(int c, const char* elem, SQLLEN ind) {
         break;
     }
     case Storage::Double:
-        std::memcpy(&col.d, elem, sizeof col.d);
+        if (col.cType == SQL_C_FLOAT) {
+            SQLREAL f = 0;
+            std::memcpy(&f, elem, sizeof f);
+            col.d = f;
+        } else {
+            std::memcpy(&col.d, elem, sizeof col.d);
+        }
         break;
     case Storage::Boolean:
         col.b = *elem != 0;
@@ -469,7 +486,7 @@ void OdbcRows::loadValue(int c, const char* elem, SQLLEN ind) {
         } else {
             SQL_TIMESTAMP_STRUCT ts{};
             std::memcpy(&ts, elem, sizeof ts);
-            col.i = timestampMs(ts);
+            col.i = timestampValue(ts);
         }
         break;
     case Storage::Text: {

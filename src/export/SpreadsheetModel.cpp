@@ -71,6 +71,7 @@ bool isExportableKind(FieldKind kind) {
     case FieldKind::Integer:
     case FieldKind::Word:
     case FieldKind::LargeInt:
+    case FieldKind::LargeUInt:
     case FieldKind::AutoInc:
     case FieldKind::Float:
     case FieldKind::Currency:
@@ -399,6 +400,12 @@ void CellReader::readCell(const db::RowSource& rows, std::size_t i) {
     if (rows.isNull(f))
         return;
     const Storage vs = rows.valueStorage(f);
+    // A text column's value, or one its column's kind cannot hold (kept as its text in
+    // that cell): a text cell.
+    if (vs == Storage::Text) {
+        setText(i, rows.textAt(f));
+        return;
+    }
     switch (c.kind) {
     case FieldKind::SmallInt:
     case FieldKind::Integer:
@@ -446,10 +453,6 @@ void CellReader::readCell(const db::RowSource& rows, std::size_t i) {
         }
         break;
     default:
-        if (vs == Storage::Text) {
-            setText(i, rows.textAt(f));
-            return;
-        }
         break;
     }
     setRendered(rows, i);

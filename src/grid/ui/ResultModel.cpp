@@ -42,6 +42,7 @@ Qt::Alignment ResultModel::alignment(int col) const {
     case db::FieldKind::Integer:
     case db::FieldKind::Word:
     case db::FieldKind::LargeInt:
+    case db::FieldKind::LargeUInt:
     case db::FieldKind::AutoInc:
     case db::FieldKind::Float:
     case db::FieldKind::Currency:
