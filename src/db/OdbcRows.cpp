@@ -150,6 +150,35 @@ Described describe(const Statement& st, SQLUSMALLINT col) {
     return d;
 }
 
+// Drivers turn the texts of numbers into doubles, and decimals into texts, with the C
+// library, which follows the process's numeric locale (the program takes the user's):
+// under a German one MariaDB's driver reads the decimal 12.5 as 12 and psqlODBC writes it
+// "12,50". ODBC wants a point whatever the locale, so the driver converts values with the
+// C numeric locale in force on this thread.
+class PointLocale {
+public:
+    explicit PointLocale(locale_t point) : old_(point ? uselocale(point) : nullptr) {}
+    ~PointLocale() {
+        if (old_)
+            uselocale(old_);
+    }
+    PointLocale(const PointLocale&) = delete;
+    PointLocale& operator=(const PointLocale&) = delete;
+
+private:
+    locale_t old_;
+};
+
+locale_t makePointLocale() {
+    const locale_t current = duplocale(LC_GLOBAL_LOCALE);
+    if (!current)
+        return nullptr;
+    const locale_t point = newlocale(LC_NUMERIC_MASK, "C", current);
+    if (!point)
+        freelocale(current);
+    return point;
+}
+
 int clampInt(SQLLEN v) {
     if (v < 0)
         return 0;
@@ -260,7 +289,7 @@ void appendUtf8(std::string& out, const SQLWCHAR* s, std::size_t units) {
 
 OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLINT columnCount,
                    const FetchCaps& caps)
-    : owner_(std::move(owner)), stmt_(std::move(stmt)) {
+    : owner_(std::move(owner)), stmt_(std::move(stmt)), pointLocale_(makePointLocale()) {
     SQLHSTMT h = stmt_.get();
     const auto n = static_cast<std::size_t>(columnCount);
     fields_.resize(n);
@@ -374,11 +403,15 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
     }
 }
 
-OdbcRows::~OdbcRows() = default;
+OdbcRows::~OdbcRows() {
+    if (pointLocale_)
+        freelocale(pointLocale_);
+}
 
 bool OdbcRows::next() {
     if (done_)
         return false;
+    const PointLocale point(pointLocale_);
     if (!started_ || ++pos_ >= fetched_) {
         started_ = true;
         if (!fetchBlock()) {
