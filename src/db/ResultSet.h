@@ -92,7 +92,7 @@ public:
     // client-side sort: "field ASC" or "field DESC"; empty restores the fetched order.
     // An unknown field raises DbError. Ascending, nulls come first and values held as
     // text against their column's kind last (among themselves by their text);
-    // descending is the exact reverse.
+    // descending, the other way round. Equal values keep their fetched order.
     QString sort() const;
     void setSort(const QString& sortText);
 

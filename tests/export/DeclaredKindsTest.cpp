@@ -256,3 +256,34 @@ TEST_F(DeclaredKinds, TheSqliteOdbcDriverAgreesWhereValuesFit) {
         }
     }
 }
+
+// Enough rows for several blocks and both rendering threads of the held export, with a
+// misfit now and then: each must land in its own row.
+TEST_F(DeclaredKinds, ScatteredMisfitsAcrossBlocksExportAlikeHeldAndStreamed) {
+    test::createSqliteDatabase(dir_.filePath(QStringLiteral("many.sqlite")),
+                               "CREATE TABLE g(i INTEGER, v DATETIME, f BOOLEAN);"
+                               "INSERT INTO g WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL"
+                               " SELECT x + 1 FROM n WHERE x < 40000)"
+                               " SELECT CASE WHEN x % 997 = 0 THEN 'i' || x ELSE x END,"
+                               "  CASE WHEN x % 1499 = 0 THEN 'v' || x"
+                               "   ELSE datetime('2000-01-01', '+' || x || ' minutes') END,"
+                               "  CASE WHEN x % 3001 = 0 THEN x ELSE x % 2 END FROM n");
+    db::Connection conn;
+    conn.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
+                             dir_.filePath(QStringLiteral("many.sqlite")));
+    conn.open();
+    const QString sql = QStringLiteral("SELECT i, v, f FROM g");
+    auto rs = db::ResultSet::fetchAll(*conn.execute(sql));
+    ASSERT_EQ(rs->recordCount(), 40000);
+    EXPECT_EQ(rs->field(0).kind, FieldKind::LargeInt);
+    EXPECT_EQ(rs->valueStorage(996, 0), Storage::Text);
+    EXPECT_EQ(rs->textAt(996, 0), "i997");
+    EXPECT_EQ(rs->valueStorage(997, 0), Storage::Int64);
+
+    const std::string heldText = delimited(*rs->rows());
+    auto streamed = conn.execute(sql);
+    EXPECT_TRUE(heldText == delimited(*streamed)) << "held and streamed exports differ";
+    EXPECT_NE(heldText.find("\r\ni39880,"), std::string::npos);
+    EXPECT_NE(heldText.find(",v38974,"), std::string::npos);
+    EXPECT_NE(heldText.find(",39013\r\n"), std::string::npos);  // 3001 * 13, in a Boolean column
+}
