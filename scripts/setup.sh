@@ -7,8 +7,9 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   libsqlite3-dev sqlite3
-  unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
+  unixodbc unixodbc-dev odbc-postgresql libsqliteodbc odbc-mariadb
   postgresql postgresql-client
+  mariadb-server mariadb-client
   libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev
   fonts-liberation

@@ -207,7 +207,12 @@ void ColumnStore::appendNull(int col) {
     if (c.nulls.size() <= w)
         c.nulls.resize(w + 1, 0);
     c.nulls[w] |= std::uint64_t(1) << (r & 63);
-    // A slot in the value array keeps the row numbers direct.
+    appendSlot(col);
+}
+
+// A slot in the value array keeps the row numbers direct.
+void ColumnStore::appendSlot(int col) {
+    Column& c = at(col);
     switch (c.storage) {
     case Storage::Int64: appendInt64(col, 0); break;
     case Storage::Double: c.f64.push_back(0); break;
@@ -216,6 +221,30 @@ void ColumnStore::appendNull(int col) {
     case Storage::Text:
     case Storage::Bytes: pushEnd(c); break;
     }
+}
+
+void ColumnStore::appendMisfit(int col, std::string_view text) {
+    Column& c = at(col);
+    if (c.storage == Storage::Text || c.storage == Storage::Bytes) {
+        appendText(col, text);
+        return;
+    }
+    const std::uint32_t r = rows_;
+    const std::size_t w = r >> 6;
+    if (c.misfits.size() <= w)
+        c.misfits.resize(w + 1, 0);
+    c.misfits[w] |= std::uint64_t(1) << (r & 63);
+    appendSlot(col);
+    c.misfitRows.push_back(r);
+    c.misfitBuf.append(text.data(), text.size());
+    c.misfitEnds.push_back(c.misfitBuf.size());
+}
+
+std::string_view ColumnStore::misfitTextIn(const Column& c, std::uint32_t row) {
+    const auto it = std::lower_bound(c.misfitRows.begin(), c.misfitRows.end(), row);
+    const std::size_t i = static_cast<std::size_t>(it - c.misfitRows.begin());
+    const std::uint64_t begin = i == 0 ? 0 : c.misfitEnds[i - 1];
+    return std::string_view(c.misfitBuf.data() + begin, c.misfitEnds[i] - begin);
 }
 
 void ColumnStore::widenInts(Column& c) {
@@ -266,7 +295,10 @@ void ColumnStore::convertToText(int col, FieldKind kind) {
     t.nulls = c.nulls;
     t.end32.reserve(rows_ + 1);
     for (std::uint32_t r = 0; r < rows_; ++r) {
-        if (!isNull(r, col)) {
+        if (isMisfitIn(c, r)) {
+            const std::string_view m = misfitTextIn(c, r);
+            t.buf.append(m.data(), m.size());
+        } else if (!isNull(r, col)) {
             switch (c.storage) {
             case Storage::Int64: appendString(t.buf, std::to_string(int64At(r, col))); break;
             case Storage::Double: appendString(t.buf, roundTripText(doubleAt(r, col))); break;
@@ -297,6 +329,10 @@ void ColumnStore::shrinkToFit() {
         c.buf.shrink_to_fit();
         c.end32.shrink_to_fit();
         c.end64.shrink_to_fit();
+        c.misfits.shrink_to_fit();
+        c.misfitRows.shrink_to_fit();
+        c.misfitBuf.shrink_to_fit();
+        c.misfitEnds.shrink_to_fit();
     }
 }
 
@@ -304,7 +340,9 @@ std::size_t ColumnStore::memoryUsage() const {
     std::size_t n = sizeof(*this) + bytesOf(cols_);
     for (const Column& c : cols_) {
         n += bytesOf(c.nulls) + bytesOf(c.i32) + bytesOf(c.i64) + bytesOf(c.f64) +
-             bytesOf(c.bits) + bytesOf(c.buf) + bytesOf(c.end32) + bytesOf(c.end64);
+             bytesOf(c.bits) + bytesOf(c.buf) + bytesOf(c.end32) + bytesOf(c.end64) +
+             bytesOf(c.misfits) + bytesOf(c.misfitRows) + bytesOf(c.misfitBuf) +
+             bytesOf(c.misfitEnds);
     }
     return n;
 }

@@ -123,7 +123,10 @@ private:
 // - texts and bytes in one contiguous buffer per column with end offsets (32-bit until
 //   the buffer passes 4 GiB);
 // - Booleans as bits;
-// - a null bitmap per column, allocated when the column meets its first null.
+// - a null bitmap per column, allocated when the column meets its first null;
+// - cells whose value the column's kind cannot hold (a provider with dynamic typing sent
+//   one, as SQLite may) are kept as their text in that cell only: a bitmap marks them, and
+//   their texts lie in a buffer of their own, in row order. Text and bytes columns have none.
 // Rows are appended column by column; endRow() completes a row.
 class ColumnStore {
 public:
@@ -162,6 +165,9 @@ public:
         c.buf.append(v.data(), v.size());
         pushEnd(c);
     }
+    // A value the column cannot hold, kept whole as its text in this cell; the column keeps
+    // its storage form. Not for Text and Bytes columns, which hold any text themselves.
+    void appendMisfit(int col, std::string_view text);
     void endRow() { ++rows_; }
 
     bool isNull(std::uint32_t row, int col) const {
@@ -178,8 +184,13 @@ public:
     bool boolAt(std::uint32_t row, int col) const {
         return (at(col).bits[row >> 6] >> (row & 63)) & 1;
     }
+    bool hasMisfits(int col) const { return !at(col).misfitRows.empty(); }
+    bool isMisfit(std::uint32_t row, int col) const { return isMisfitIn(at(col), row); }
+    // The text of a Text or Bytes column's value, or of a misfit cell of any column.
     std::string_view textAt(std::uint32_t row, int col) const {
         const Column& c = at(col);
+        if (!c.misfitRows.empty() && isMisfitIn(c, row))
+            return misfitTextIn(c, row);
         const std::uint64_t begin = row == 0 ? 0 : endAt(c, row - 1);
         return std::string_view(c.buf.data() + begin, endAt(c, row) - begin);
     }
@@ -200,6 +211,12 @@ public:
         const std::uint32_t* end32;
         const std::uint64_t* end64;
         bool wideEnds;
+        const std::uint64_t* misfits;  // cells held as text against the column's storage
+        std::size_t misfitWords;
+        const std::uint32_t* misfitRows;
+        std::size_t misfitCount;
+        const char* misfitBuf;
+        const std::uint64_t* misfitEnds;
 
         bool isNull(std::uint32_t row) const {
             const std::size_t w = row >> 6;
@@ -211,15 +228,28 @@ public:
             const std::uint64_t begin = row == 0 ? 0 : end(row - 1);
             return std::string_view(buf + begin, end(row) - begin);
         }
+        bool hasMisfits() const { return misfitCount > 0; }
+        bool isMisfit(std::uint32_t row) const {
+            const std::size_t w = row >> 6;
+            return w < misfitWords && ((misfits[w] >> (row & 63)) & 1);
+        }
+        std::string_view misfitText(std::uint32_t row) const {
+            const std::size_t i = static_cast<std::size_t>(
+                std::lower_bound(misfitRows, misfitRows + misfitCount, row) - misfitRows);
+            const std::uint64_t begin = i == 0 ? 0 : misfitEnds[i - 1];
+            return std::string_view(misfitBuf + begin, misfitEnds[i] - begin);
+        }
 
     private:
         std::uint64_t end(std::uint32_t row) const { return wideEnds ? end64[row] : end32[row]; }
     };
     ColumnView view(int col) const {
         const Column& c = at(col);
-        return {c.storage, c.nulls.data(), c.nulls.size(), c.i32.data(), c.i64.data(),
-                c.wideInts, c.f64.data(), c.bits.data(), c.buf.data(), c.end32.data(),
-                c.end64.data(), c.wideEnds};
+        return {c.storage,         c.nulls.data(),      c.nulls.size(),      c.i32.data(),
+                c.i64.data(),      c.wideInts,          c.f64.data(),        c.bits.data(),
+                c.buf.data(),      c.end32.data(),      c.end64.data(),      c.wideEnds,
+                c.misfits.data(),  c.misfits.size(),    c.misfitRows.data(), c.misfitRows.size(),
+                c.misfitBuf.data(), c.misfitEnds.data()};
     }
 
     // Lossless changes of a column's storage while rows arrive (a provider whose column
@@ -227,7 +257,7 @@ public:
     bool intsFitDouble(int col) const;  // every integer exact as a double
     void convertIntsToDouble(int col);
     // Every value re-written as its text: integers in decimal, doubles in the shortest
-    // exact form, date-times in ISO form, Booleans as 1 and 0.
+    // exact form, date-times in ISO form, Booleans as 1 and 0; misfit cells keep theirs.
     void convertToText(int col, FieldKind kind);
     void convertTextToBytes(int col);
 
@@ -247,6 +277,10 @@ private:
         PodBuffer<char> buf;
         PodBuffer<std::uint32_t> end32;
         PodBuffer<std::uint64_t> end64;
+        PodBuffer<std::uint64_t> misfits;
+        PodBuffer<std::uint32_t> misfitRows;  // ascending
+        PodBuffer<char> misfitBuf;
+        PodBuffer<std::uint64_t> misfitEnds;
     };
 
     Column& at(int col) { return cols_[static_cast<std::size_t>(col)]; }
@@ -267,6 +301,12 @@ private:
     }
     static void widenInts(Column& c);
     static void widenEnds(Column& c);
+    void appendSlot(int col);
+    static bool isMisfitIn(const Column& c, std::uint32_t row) {
+        const std::size_t w = row >> 6;
+        return w < c.misfits.size() && ((c.misfits[w] >> (row & 63)) & 1);
+    }
+    static std::string_view misfitTextIn(const Column& c, std::uint32_t row);
 
     std::vector<Column> cols_;
     std::uint32_t rows_ = 0;

@@ -33,7 +33,9 @@ enum class FieldKind {
     Blob,      // long binary
 };
 
-// How a value is held (one storage form per kind).
+// How a value is held (one storage form per kind). A LargeUInt value is held in Int64
+// storage as static_cast<std::int64_t> of the unsigned value: read it back through
+// static_cast<std::uint64_t>.
 enum class Storage { Int64, Double, Text, Bytes, DateTime, Boolean };
 Storage storageOf(FieldKind kind);
 

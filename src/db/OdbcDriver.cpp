@@ -408,6 +408,18 @@ bool wideTextSurvives(const Dbc& dbc) {
     return echoed.contains(probe.mid(7));
 }
 
+// MariaDB's Connector/ODBC fails the whole fetch (HY000 "Ansi to Unicode conversion
+// error") when a bound UTF-16 buffer is too short for a value with non-ASCII characters;
+// read with SQLGetData alone, in pieces, the same values come whole. (Its ANSI calls are
+// no way out: they take and give text in a code page of their own, not UTF-8.)
+bool cutsBoundWideTextBadly(const Dbc& dbc) {
+    try {
+        return infoText(dbc, SQL_DRIVER_NAME).contains(u"maodbc", Qt::CaseInsensitive);
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
 SQLUINTEGER infoMask(const Dbc& dbc, SQLUSMALLINT what) {
     SQLUINTEGER v = 0;
     dbc.check(SQLGetInfoW(dbc.get(), what, &v, sizeof v, nullptr), "SQLGetInfo");
@@ -474,7 +486,7 @@ std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
     s->caps.narrow = !wideTextSurvives(s->dbc);
     s->dbc.setNarrow(s->caps.narrow);
     const SQLUINTEGER getData = infoMask(s->dbc, SQL_GETDATA_EXTENSIONS);
-    s->caps.getDataBound = (getData & SQL_GD_BOUND) != 0;
+    s->caps.getDataBound = (getData & SQL_GD_BOUND) != 0 && !cutsBoundWideTextBadly(s->dbc);
     s->caps.blockGetData = (getData & SQL_GD_BLOCK) != 0 &&
                            (infoMask(s->dbc, SQL_POS_OPERATIONS) & SQL_POS_POSITION) != 0;
     s->patternEscape = infoText(s->dbc, SQL_SEARCH_PATTERN_ESCAPE);

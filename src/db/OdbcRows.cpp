@@ -1,5 +1,7 @@
 #include "OdbcRows.h"
 
+#include "ValueFormat.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -17,20 +19,9 @@ constexpr SQLULEN kLongBoundUnits = 256;
 constexpr SQLULEN kUnknownBoundUnits = 256;
 constexpr SQLLEN kTimeTextBytes = 40;
 
-constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-constexpr std::int64_t kZeroDay = daysFromCivil(1899, 12, 30);
-
-std::int64_t timestampMs(const SQL_TIMESTAMP_STRUCT& ts) {
-    const std::int64_t days = daysFromCivil(ts.year, ts.month, ts.day) - kZeroDay;
-    return days * kMsPerDay + ts.hour * 3600000LL + ts.minute * 60000LL + ts.second * 1000LL +
-           ts.fraction / 1000000;
+DateTimeValue timestampValue(const SQL_TIMESTAMP_STRUCT& ts) {
+    return toDateTimeValue({ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
+                            static_cast<int>(ts.fraction / 1000000)});
 }
 
 // "[H]H:MM[:SS[.fff...]]", anything after the fraction (a zone) ignored.
@@ -86,6 +77,22 @@ bool isApproxOrExact(SQLSMALLINT t) {
 }
 
 constexpr SQLSMALLINT kSqlServerTime2 = -154;
+
+bool isCharacterType(SQLSMALLINT t) {
+    return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_WCHAR || t == SQL_WVARCHAR;
+}
+
+// A DECIMAL or NUMERIC type name ("decimal", "NUMERIC(10,2)"), whatever SQL type the driver
+// maps it to: the SQLite ODBC driver reports DECIMAL(p,s) as VARCHAR and NUMERIC as DOUBLE.
+bool isDecimalTypeName(const QString& typeName) {
+    for (const QLatin1StringView name : {QLatin1StringView("decimal"), QLatin1StringView("numeric")}) {
+        if (typeName.startsWith(name, Qt::CaseInsensitive) &&
+            (typeName.size() == name.size() || typeName.at(name.size()) == u'(' ||
+             typeName.at(name.size()) == u' '))
+            return true;
+    }
+    return false;
+}
 
 SQLLEN numericAttribute(const Statement& st, SQLUSMALLINT col, SQLUSMALLINT field) {
     SQLLEN v = 0;
@@ -147,6 +154,35 @@ Described describe(const Statement& st, SQLUSMALLINT col) {
     return d;
 }
 
+// Drivers turn the texts of numbers into doubles, and decimals into texts, with the C
+// library, which follows the process's numeric locale (the program takes the user's):
+// under a German one MariaDB's driver reads the decimal 12.5 as 12 and psqlODBC writes it
+// "12,50". ODBC wants a point whatever the locale, so the driver converts values with the
+// C numeric locale in force on this thread.
+class PointLocale {
+public:
+    explicit PointLocale(locale_t point) : old_(point ? uselocale(point) : nullptr) {}
+    ~PointLocale() {
+        if (old_)
+            uselocale(old_);
+    }
+    PointLocale(const PointLocale&) = delete;
+    PointLocale& operator=(const PointLocale&) = delete;
+
+private:
+    locale_t old_;
+};
+
+locale_t makePointLocale() {
+    const locale_t current = duplocale(LC_GLOBAL_LOCALE);
+    if (!current)
+        return nullptr;
+    const locale_t point = newlocale(LC_NUMERIC_MASK, "C", current);
+    if (!point)
+        freelocale(current);
+    return point;
+}
+
 int clampInt(SQLLEN v) {
     if (v < 0)
         return 0;
@@ -156,6 +192,13 @@ int clampInt(SQLLEN v) {
 }  // namespace
 
 FieldKind kindOf(SQLSMALLINT sqlType, bool isUnsigned, bool isMoney, const QString& typeName) {
+    // Decimals arrive as floating point whatever the driver makes of them, and so does
+    // money that a driver hands over as text (the SQLite driver: a MONEY column).
+    if (isMoney && isCharacterType(sqlType))
+        return FieldKind::Currency;
+    if (!isMoney && isDecimalTypeName(typeName) &&
+        (isCharacterType(sqlType) || isApproxOrExact(sqlType)))
+        return FieldKind::Decimal;
     switch (sqlType) {
     case SQL_CHAR:
     case SQL_VARCHAR:
@@ -182,7 +225,7 @@ FieldKind kindOf(SQLSMALLINT sqlType, bool isUnsigned, bool isMoney, const QStri
     case SQL_INTEGER:
         return isUnsigned ? FieldKind::LargeInt : FieldKind::Integer;
     case SQL_BIGINT:
-        return FieldKind::LargeInt;
+        return isUnsigned ? FieldKind::LargeUInt : FieldKind::LargeInt;
     case SQL_REAL:
     case SQL_FLOAT:
     case SQL_DOUBLE:
@@ -252,7 +295,7 @@ void appendUtf8(std::string& out, const SQLWCHAR* s, std::size_t units) {
 
 OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLINT columnCount,
                    const FetchCaps& caps)
-    : owner_(std::move(owner)), stmt_(std::move(stmt)) {
+    : owner_(std::move(owner)), stmt_(std::move(stmt)), pointLocale_(makePointLocale()) {
     SQLHSTMT h = stmt_.get();
     const auto n = static_cast<std::size_t>(columnCount);
     fields_.resize(n);
@@ -267,11 +310,13 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
         const bool isUnsigned =
             isIntegerType(type) && numericAttribute(stmt_, colNo, SQL_DESC_UNSIGNED) == SQL_TRUE;
         const QString typeName = textAttribute(stmt_, colNo, SQL_DESC_TYPE_NAME);
+        const bool moneyName = typeName.compare(u"money", Qt::CaseInsensitive) == 0 ||
+                               typeName.compare(u"smallmoney", Qt::CaseInsensitive) == 0 ||
+                               typeName.compare(u"currency", Qt::CaseInsensitive) == 0;
         const bool isMoney =
-            isApproxOrExact(type) &&
-            (numericAttribute(stmt_, colNo, SQL_DESC_FIXED_PREC_SCALE) == SQL_TRUE ||
-             typeName.compare(u"money", Qt::CaseInsensitive) == 0 ||
-             typeName.compare(u"smallmoney", Qt::CaseInsensitive) == 0);
+            (isApproxOrExact(type) &&
+             (numericAttribute(stmt_, colNo, SQL_DESC_FIXED_PREC_SCALE) == SQL_TRUE || moneyName)) ||
+            (moneyName && isCharacterType(type));
 
         FieldInfo& f = fields_[c];
         f.name = desc.name;
@@ -279,7 +324,7 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
         if (isTextKind(f.kind) || f.kind == FieldKind::Bytes || f.kind == FieldKind::VarBytes ||
             f.kind == FieldKind::Blob)
             f.size = clampInt(static_cast<SQLLEN>(std::min<SQLULEN>(size, 0x7fffffff)));
-        if (isApproxOrExact(type)) {
+        if (isApproxOrExact(type) || f.kind == FieldKind::Decimal) {
             f.precision = clampInt(static_cast<SQLLEN>(std::min<SQLULEN>(size, 0x7fffffff)));
             f.scale = std::max<int>(digits, 0);
         }
@@ -289,12 +334,15 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
         col.storage = storageOf(f.kind);
         switch (col.storage) {
         case Storage::Int64:
-            col.cType = SQL_C_SBIGINT;
+            // An unsigned 64-bit value lands as its bit pattern in the int64.
+            col.cType = f.kind == FieldKind::LargeUInt ? SQL_C_UBIGINT : SQL_C_SBIGINT;
             col.elemBytes = sizeof(SQLBIGINT);
             break;
         case Storage::Double:
-            col.cType = SQL_C_DOUBLE;
-            col.elemBytes = sizeof(SQLDOUBLE);
+            // A single-precision column as the float it holds, widened here: drivers that
+            // widen it themselves disagree (one rounds to the float's shortest text first).
+            col.cType = type == SQL_REAL ? SQL_C_FLOAT : SQL_C_DOUBLE;
+            col.elemBytes = type == SQL_REAL ? sizeof(SQLREAL) : sizeof(SQLDOUBLE);
             break;
         case Storage::Boolean:
             col.cType = SQL_C_BIT;
@@ -363,11 +411,15 @@ OdbcRows::OdbcRows(std::shared_ptr<const void> owner, Statement stmt, SQLSMALLIN
     }
 }
 
-OdbcRows::~OdbcRows() = default;
+OdbcRows::~OdbcRows() {
+    if (pointLocale_)
+        freelocale(pointLocale_);
+}
 
 bool OdbcRows::next() {
     if (done_)
         return false;
+    const PointLocale point(pointLocale_);
     if (!started_ || ++pos_ >= fetched_) {
         started_ = true;
         if (!fetchBlock()) {
@@ -452,7 +504,13 @@ void OdbcRows::loadValue(int c, const char* elem, SQLLEN ind) {
         break;
     }
     case Storage::Double:
-        std::memcpy(&col.d, elem, sizeof col.d);
+        if (col.cType == SQL_C_FLOAT) {
+            SQLREAL f = 0;
+            std::memcpy(&f, elem, sizeof f);
+            col.d = f;
+        } else {
+            std::memcpy(&col.d, elem, sizeof col.d);
+        }
         break;
     case Storage::Boolean:
         col.b = *elem != 0;
@@ -469,7 +527,7 @@ void OdbcRows::loadValue(int c, const char* elem, SQLLEN ind) {
         } else {
             SQL_TIMESTAMP_STRUCT ts{};
             std::memcpy(&ts, elem, sizeof ts);
-            col.i = timestampMs(ts);
+            col.i = timestampValue(ts);
         }
         break;
     case Storage::Text: {

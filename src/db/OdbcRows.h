@@ -5,6 +5,7 @@
 #include "OdbcHandles.h"
 #include "ResultSet.h"
 
+#include <locale.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,6 +83,9 @@ private:
     bool done_ = false;
     std::vector<SQLUSMALLINT> status_;
     std::vector<char> scratch_;
+    // The process's locale with the C numeric category, in force while the driver
+    // converts values (next()); null when it could not be made.
+    locale_t pointLocale_ = nullptr;
 };
 
 }  // namespace vnk::db::odbc

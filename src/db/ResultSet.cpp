@@ -109,6 +109,7 @@ public:
         return true;
     }
     bool isNull(int col) const override { return rs_.isNull(row_, col); }
+    Storage valueStorage(int col) const override { return rs_.valueStorage(row_, col); }
     std::int64_t int64At(int col) const override { return rs_.int64At(row_, col); }
     double doubleAt(int col) const override { return rs_.doubleAt(row_, col); }
     std::string_view textAt(int col) const override { return rs_.textAt(row_, col); }
@@ -307,12 +308,24 @@ void ResultSet::setSort(const QString& sortText) {
         std::vector<std::uint32_t> order(store_->rowCount());
         std::iota(order.begin(), order.end(), 0u);
         const ColumnStore& st = *store_;
-        auto cell = [&st](int col, std::uint32_t a, std::uint32_t b) {
+        auto cell = [&st, this](int col, std::uint32_t a, std::uint32_t b) {
             const bool na = st.isNull(a, col), nb = st.isNull(b, col);
             if (na || nb)
                 return na == nb ? 0 : (na ? -1 : 1);  // nulls first ascending
+            if (st.hasMisfits(col)) {
+                const bool ma = st.isMisfit(a, col), mb = st.isMisfit(b, col);
+                if (ma || mb) {
+                    // after every value of the column's kind
+                    return ma && mb ? compareText(st.textAt(a, col), st.textAt(b, col))
+                                    : (ma ? 1 : -1);
+                }
+            }
             switch (st.storage(col)) {
-            case Storage::Int64: return compareValues(st.int64At(a, col), st.int64At(b, col));
+            case Storage::Int64:
+                if (fields_[static_cast<std::size_t>(col)].kind == FieldKind::LargeUInt)
+                    return compareValues(static_cast<std::uint64_t>(st.int64At(a, col)),
+                                         static_cast<std::uint64_t>(st.int64At(b, col)));
+                return compareValues(st.int64At(a, col), st.int64At(b, col));
             case Storage::Double: return compareDoubles(st.doubleAt(a, col), st.doubleAt(b, col));
             case Storage::DateTime:
                 return compareValues(st.dateTimeAt(a, col), st.dateTimeAt(b, col));
@@ -343,6 +356,10 @@ bool ResultSet::isNull(std::int64_t row, int col) const {
     return store_->isNull(physical(row), col);
 }
 
+Storage ResultSet::valueStorage(std::int64_t row, int col) const {
+    return store_->isMisfit(physical(row), col) ? Storage::Text : store_->storage(col);
+}
+
 std::int64_t ResultSet::int64At(std::int64_t row, int col) const {
     return store_->int64At(physical(row), col);
 }
@@ -371,10 +388,10 @@ bool ResultSet::boolAt(std::int64_t row, int col) const {
 QVariant ResultSet::value(std::int64_t row, int col) const {
     if (row < 0 || row >= recordCount() || isNull(row, col))
         return {};
-    switch (store_->storage(col)) {
+    switch (valueStorage(row, col)) {
     case Storage::Int64:
         if (field(col).kind == FieldKind::LargeUInt)
-            return QVariant::fromValue<qulonglong>(static_cast<qulonglong>(int64At(row, col)));
+            return QVariant::fromValue<qulonglong>(static_cast<std::uint64_t>(int64At(row, col)));
         return QVariant::fromValue<qlonglong>(int64At(row, col));
     case Storage::Double: return doubleAt(row, col);
     case Storage::DateTime: return toVariant(dateTimeAt(row, col), field(col).kind);
@@ -425,7 +442,10 @@ void ResultSet::appendCell(const RowSource& src, int c) {
     const Storage cs = st.storage(c);
     const Storage vs = src.valueStorage(c);
     if (vs != cs) {
-        appendMismatch(src, c, vs);
+        if (vs == Storage::Text && !src.kindFromValues(c))
+            st.appendMisfit(c, src.textAt(c));
+        else
+            appendMismatch(src, c, vs);
         return;
     }
     switch (cs) {

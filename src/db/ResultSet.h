@@ -32,11 +32,17 @@ public:
 
     // The storage form that holds the current (non-null) value exactly: the column's own
     // form, unless a provider with dynamic typing (SQLite) sent a value of another form.
-    // A held result then widens the column (integers to doubles, anything to text, text
-    // to bytes); such a value can always be read with textAt(), or bytesAt() for Bytes.
+    // Such a value can always be read with textAt(), or bytesAt() for Bytes. In a column
+    // of a declared kind it is Text: the value's own text, in that cell only (a held
+    // result keeps it so, the column keeps its kind). In a column whose kind was taken
+    // from its values (kindFromValues) a held result widens the whole column instead
+    // (integers to doubles, anything to text, text to bytes).
     virtual Storage valueStorage(int col) const {
         return storageOf(fields()[static_cast<std::size_t>(col)].kind);
     }
+    // True for a column without a declared type whose kind was taken from its first value
+    // (a SQLite expression).
+    virtual bool kindFromValues(int /*col*/) const { return false; }
 
     // Appends every remaining row to a held result (ResultSet::fetchAll). The default goes
     // row by row through the accessors above; a provider may fill the column store itself.
@@ -84,12 +90,17 @@ public:
     void gotoBookmark(Bookmark b);
 
     // client-side sort: "field ASC" or "field DESC"; empty restores the fetched order.
-    // An unknown field raises DbError.
+    // An unknown field raises DbError. Ascending, nulls come first and values held as
+    // text against their column's kind last (among themselves by their text);
+    // descending, the other way round. Equal values keep their fetched order.
     QString sort() const;
     void setSort(const QString& sortText);
 
     // values of a row in the current order
     bool isNull(std::int64_t row, int col) const;
+    // The form the (non-null) value is held in: the column's, or Text for a value the
+    // column's kind cannot hold, kept as its text in that cell (RowSource::valueStorage).
+    Storage valueStorage(std::int64_t row, int col) const;
     std::int64_t int64At(std::int64_t row, int col) const;
     double doubleAt(std::int64_t row, int col) const;
     std::string_view textAt(std::int64_t row, int col) const;

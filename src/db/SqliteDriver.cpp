@@ -104,8 +104,17 @@ FieldKind kindOfValueType(int type) {
     }
 }
 
+constexpr std::int64_t kExactDouble = std::int64_t(1) << 53;
+
+bool exactAsDouble(sqlite3_int64 v) {
+    return v <= kExactDouble && v >= -kExactDouble;
+}
+
 // Rows of one prepared statement. The first step is taken before the fields are
 // reported: columns without a declared type take their kind from the first row's values.
+// A column with a declared type keeps its kind whatever its values: one that the kind
+// cannot hold (SQLite stores any value in any column) is read as its text, SQLite's own,
+// in that cell only.
 class SqliteRows final : public RowSource {
 public:
     SqliteRows(sqlite3* db, sqlite::Stmt stmt) : db_(db), stmt_(std::move(stmt)) {
@@ -119,11 +128,14 @@ public:
         types_.assign(static_cast<std::size_t>(n), SQLITE_NULL);
         dates_.assign(static_cast<std::size_t>(n), 0);
         dateOk_.assign(static_cast<std::size_t>(n), 0);
+        fromValues_.assign(static_cast<std::size_t>(n), 0);
         for (int c = 0; c < n; ++c) {
             const char* decl = sqlite3_column_decltype(st, c);
             FieldInfo f = fieldFromDeclaredType(decl ? std::string_view(decl) : std::string_view());
-            if (f.kind == FieldKind::Unknown)
+            if (f.kind == FieldKind::Unknown) {
                 f.kind = peeked_ ? kindOfValueType(sqlite3_column_type(st, c)) : FieldKind::String;
+                fromValues_[static_cast<std::size_t>(c)] = 1;
+            }
             f.name = QString::fromUtf8(sqlite3_column_name(st, c));
             f.displayWidth = defaultDisplayWidth(f.kind, f.size);
             storage_.push_back(storageOf(f.kind));
@@ -173,8 +185,27 @@ public:
     bool boolAt(int col) const override { return sqlite3_column_int64(stmt_.get(), col) != 0; }
 
     Storage valueStorage(int col) const override {
+        const auto i = static_cast<std::size_t>(col);
         const int t = type(col);
-        switch (storage_[static_cast<std::size_t>(col)]) {
+        if (!fromValues_[i]) {
+            // A declared kind: the value in that form when it fits, else its text.
+            switch (storage_[i]) {
+            case Storage::Int64:
+                return t == SQLITE_INTEGER ? Storage::Int64 : Storage::Text;
+            case Storage::Double:
+                return t == SQLITE_FLOAT ||
+                               (t == SQLITE_INTEGER &&
+                                exactAsDouble(sqlite3_column_int64(stmt_.get(), col)))
+                           ? Storage::Double
+                           : Storage::Text;
+            case Storage::Text: return Storage::Text;
+            case Storage::Bytes: return Storage::Bytes;  // every value reads as its bytes
+            case Storage::DateTime: return dateOk_[i] ? Storage::DateTime : Storage::Text;
+            case Storage::Boolean: return isBoolean(col) ? Storage::Boolean : Storage::Text;
+            }
+            return Storage::Text;
+        }
+        switch (storage_[i]) {
         case Storage::Int64:
             return t == SQLITE_INTEGER ? Storage::Int64 : storageOfValueType(t);
         case Storage::Double:
@@ -182,23 +213,22 @@ public:
         case Storage::Text:
             return t == SQLITE_BLOB ? Storage::Bytes : Storage::Text;
         case Storage::Bytes:
-            return Storage::Bytes;  // every value reads as its bytes
+            return Storage::Bytes;
         case Storage::DateTime:
-            return dateOk_[static_cast<std::size_t>(col)] ? Storage::DateTime
-                                                          : storageOfValueType(t);
+            return dateOk_[i] ? Storage::DateTime : storageOfValueType(t);
         case Storage::Boolean:
-            if (t == SQLITE_INTEGER) {
-                const sqlite3_int64 v = sqlite3_column_int64(stmt_.get(), col);
-                if (v == 0 || v == 1)
-                    return Storage::Boolean;
-            }
-            return storageOfValueType(t);
+            return isBoolean(col) ? Storage::Boolean : storageOfValueType(t);
         }
         return Storage::Text;
     }
 
+    bool kindFromValues(int col) const override {
+        return fromValues_[static_cast<std::size_t>(col)] != 0;
+    }
+
     // The fast path of a fetch: values go straight from the statement into the column
-    // store; a value the column cannot hold goes through ResultSet::appendCell.
+    // store; a value the column cannot hold is kept as its text in its cell (a declared
+    // kind) or goes through ResultSet::appendCell, which widens the column.
     void appendRemainingTo(ResultSet& rs) override {
         if (done_ && !peeked_)
             return;
@@ -218,6 +248,7 @@ public:
                     store.appendNull(c);
                     continue;
                 }
+                const bool declared = !fromValues_[i];
                 switch (store.storage(c)) {
                 case Storage::Int64:
                     if (t == SQLITE_INTEGER) {
@@ -230,9 +261,13 @@ public:
                         store.appendDouble(c, sqlite3_value_double(v));
                         continue;
                     }
+                    if (t == SQLITE_INTEGER && exactAsDouble(sqlite3_value_int64(v))) {
+                        store.appendDouble(c, static_cast<double>(sqlite3_value_int64(v)));
+                        continue;
+                    }
                     break;
                 case Storage::Text:
-                    if (t != SQLITE_BLOB) {
+                    if (t != SQLITE_BLOB || declared) {
                         store.appendText(c, valueText(v));
                         continue;
                     }
@@ -264,7 +299,10 @@ public:
                     continue;
                 }
                 }
-                rs.appendCell(*this, c);
+                if (declared)
+                    store.appendMisfit(c, valueText(v));
+                else
+                    rs.appendCell(*this, c);
             }
             rs.endRow();
             const int rc = sqlite3_step(st);
@@ -278,6 +316,12 @@ public:
 
 private:
     int type(int col) const { return types_[static_cast<std::size_t>(col)]; }
+    bool isBoolean(int col) const {
+        if (type(col) != SQLITE_INTEGER)
+            return false;
+        const sqlite3_int64 v = sqlite3_column_int64(stmt_.get(), col);
+        return v == 0 || v == 1;
+    }
 
     // Storage classes are read before any value is converted (after a conversion SQLite
     // no longer tells them); date texts are parsed once here.
@@ -308,6 +352,7 @@ private:
     std::vector<int> dateCols_;
     std::vector<DateTimeValue> dates_;
     std::vector<char> dateOk_;
+    std::vector<char> fromValues_;  // the column's kind came from its first value
     bool peeked_ = false;
     bool done_ = false;
 };

@@ -133,8 +133,8 @@ public:
             col.view = rs.store().view(static_cast<int>(c));
             col.kind = rs.field(static_cast<int>(c)).kind;
             // Integers are digits and a minus sign: only a delimiter starting with one of
-            // them can occur in one.
-            col.mayQuote = col.view.storage != db::Storage::Int64 ||
+            // them can occur in one (a value held as text against its kind is a text).
+            col.mayQuote = col.view.storage != db::Storage::Int64 || col.view.hasMisfits() ||
                            (!delim.empty() &&
                             (delim[0] == '-' || (delim[0] >= '0' && delim[0] <= '9')));
             col.ends.resize(kBlock);
@@ -189,10 +189,13 @@ private:
         std::string& t = col.text;
         t.clear();
         const db::ColumnStore::ColumnView& v = col.view;
+        const bool misfits = v.hasMisfits();
         auto each = [&](auto&& put) {
             for (std::size_t i = 0; i < m; ++i) {
                 const std::size_t start = t.size();
-                if (!v.isNull(rows[i]))
+                if (misfits && v.isMisfit(rows[i]))
+                    t += v.misfitText(rows[i]);  // a value its column's kind cannot hold
+                else if (!v.isNull(rows[i]))
                     put(rows[i]);
                 col.ends[i] = static_cast<std::uint32_t>(t.size());
                 col.quoted[i] = col.mayQuote && quoting_.needed(t.data() + start, t.size() - start);

@@ -400,6 +400,12 @@ void CellReader::readCell(const db::RowSource& rows, std::size_t i) {
     if (rows.isNull(f))
         return;
     const Storage vs = rows.valueStorage(f);
+    // A text column's value, or one its column's kind cannot hold (kept as its text in
+    // that cell): a text cell.
+    if (vs == Storage::Text) {
+        setText(i, rows.textAt(f));
+        return;
+    }
     switch (c.kind) {
     case FieldKind::SmallInt:
     case FieldKind::Integer:
@@ -456,10 +462,6 @@ void CellReader::readCell(const db::RowSource& rows, std::size_t i) {
         }
         break;
     default:
-        if (vs == Storage::Text) {
-            setText(i, rows.textAt(f));
-            return;
-        }
         break;
     }
     setRendered(rows, i);

@@ -145,7 +145,9 @@ protected:
             " (1, 1.5, '2024-02-29', '2024-02-29 13:45:10', '08:30:00', 12.34, 1, 'first', x'00ff', 9007199254740993),"
             " (2, -0.125, '1999-12-31', '2000-01-01 00:00:00', '23:59:59', 0, 0, 'line' || char(13) || char(10) || 'break', NULL, -5),"
             " (3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, x'', NULL),"
-            " (4, 1e300, '1900-01-01', '1899-12-30 12:00:00', '00:00:00', 99999999.99, 1, 'ünïcødé', x'41', 0);"));
+            " (4, 1e300, '1900-01-01', '1899-12-30 12:00:00', '00:00:00', 99999999.99, 1, 'ünïcødé', x'41', 0),"
+            // values their declared kinds cannot hold: text in their own cells only
+            " (5, 'n/a', '', 'soon', 45000, 'a,b', 2, 7, 'text', 2.5);"));
     }
 
     QString path(const QString& name) const { return work_.filePath(name); }

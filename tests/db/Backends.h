@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 
 #include <QDate>
+#include <QStringList>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTime>
@@ -21,13 +22,14 @@
 
 namespace vnk::test {
 
-enum class Backend { Sqlite, OdbcSqlite, Postgres };
+enum class Backend { Sqlite, OdbcSqlite, Postgres, MariaDb };
 
 inline const char* backendName(Backend b) {
     switch (b) {
     case Backend::Sqlite: return "Sqlite";
     case Backend::OdbcSqlite: return "OdbcSqlite";
     case Backend::Postgres: return "Postgres";
+    case Backend::MariaDb: return "MariaDb";
     }
     return "?";
 }
@@ -123,6 +125,13 @@ protected:
                                 "tested. Run scripts/test.sh, or start a server with "
                                 "scripts/pg-test-server.sh start DIR and export its line. ***";
             break;
+        case Backend::MariaDb:
+            connString_ = mariadbConnectionString();
+            if (connString_.isEmpty())
+                GTEST_SKIP() << "\n*** VARNOCK_TEST_MARIADB is empty: the MariaDB backend is NOT "
+                                "tested. Run scripts/test.sh, or start a server with "
+                                "scripts/mariadb-test-server.sh start DIR and export its line. ***";
+            break;
         }
         conn_.setConnectionString(connString_);
         conn_.setWorkFolder(dir_.path());
@@ -131,15 +140,20 @@ protected:
     }
 
     void TearDown() override {
-        if (conn_.isOpen() && backend() == Backend::Postgres) {
-            try {
-                exec(QStringLiteral("DROP TABLE IF EXISTS ") + table_);
-            } catch (const db::DbError&) {
+        if (conn_.isOpen() && server()) {
+            for (const QString& t : extraTables_ + QStringList{table_}) {
+                try {
+                    exec(QStringLiteral("DROP TABLE IF EXISTS ") + t);
+                } catch (const db::DbError&) {
+                }
             }
         }
     }
 
     bool pg() const { return backend() == Backend::Postgres; }
+    bool mariadb() const { return backend() == Backend::MariaDb; }
+    // A server shared by the test processes of a run: tables must be dropped again.
+    bool server() const { return pg() || mariadb(); }
 
     QString blob(const char* hex) const {
         return pg() ? QStringLiteral("decode('%1', 'hex')").arg(QLatin1String(hex))
@@ -147,11 +161,19 @@ protected:
     }
 
     void createTable() {
+        // MariaDB: BOOLEAN would be TINYINT(1), a number; BIT(1) is its Boolean column.
+        // TIMESTAMP would follow the session's time zone; DATETIME is the plain one.
         const QString ddl = pg()
             ? QStringLiteral("CREATE TABLE %1 (id INTEGER NOT NULL PRIMARY KEY, big BIGINT, "
                              "small SMALLINT, amount DECIMAL(10,2), ratio DOUBLE PRECISION, "
                              "code CHAR(5), label VARCHAR(40), city VARCHAR(40), notes TEXT, "
                              "day DATE, clock TIME, stamp TIMESTAMP, flag BOOLEAN, raw BYTEA)")
+            : mariadb()
+            ? QStringLiteral("CREATE TABLE %1 (id INTEGER NOT NULL PRIMARY KEY, big BIGINT, "
+                             "small SMALLINT, amount DECIMAL(10,2), ratio DOUBLE, "
+                             "code CHAR(5), label VARCHAR(40), city VARCHAR(40), notes TEXT, "
+                             "day DATE, clock TIME, stamp DATETIME, flag BIT(1), raw BLOB) "
+                             "ENGINE=InnoDB DEFAULT CHARSET=utf8mb4")
             : QStringLiteral("CREATE TABLE %1 (id INTEGER NOT NULL PRIMARY KEY, big BIGINT, "
                              "small SMALLINT, amount DECIMAL(10,2), ratio DOUBLE, "
                              "code CHAR(5), label VARCHAR(40), city NVARCHAR(40), notes TEXT, "
@@ -173,6 +195,15 @@ protected:
 
     void exec(const QString& sql) { conn_.execute(sql); }
 
+    // The name of another table for this test, free to be created; dropped at the end.
+    QString extraTable(const QString& suffix) {
+        const QString name = table_ + u'_' + suffix;
+        if (server())
+            exec(QStringLiteral("DROP TABLE IF EXISTS ") + name);
+        extraTables_ << name;
+        return name;
+    }
+
     // Query::open on the data module's query; the held result stays with the query.
     db::ResultSet& open(const QString& sql) {
         query_ = std::make_unique<db::Query>(conn_);
@@ -188,6 +219,7 @@ protected:
     QTemporaryDir dir_;
     QString connString_;
     QString table_;
+    QStringList extraTables_;
     db::Connection conn_;
     std::unique_ptr<db::Query> query_;
 };

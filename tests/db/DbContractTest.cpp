@@ -1,5 +1,5 @@
 // The database contract, once for every backend: native SQLite, ODBC through the SQLite
-// ODBC driver, PostgreSQL through psqlODBC.
+// ODBC driver, PostgreSQL through psqlODBC, MariaDB through its ODBC driver.
 
 #include "Backends.h"
 
@@ -11,7 +11,10 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <clocale>
+#include <limits>
 #include <map>
+#include <string>
 #include <vector>
 
 using namespace vnk;
@@ -27,9 +30,10 @@ const QStringList kColumns = {
     QStringLiteral("day"),   QStringLiteral("clock"), QStringLiteral("stamp"),
     QStringLiteral("flag"),  QStringLiteral("raw")};
 
-// Where the drivers legitimately differ: the SQLite ODBC driver reports DECIMAL and CHAR(n)
-// as VARCHAR, TEXT as LONGVARCHAR and BLOB as BINARY; psqlODBC (Unicode) reports the wide
-// text types, TEXT as WLONGVARCHAR and bytea as LONGVARBINARY.
+// Where the drivers legitimately differ: the SQLite ODBC driver reports CHAR(n) as VARCHAR,
+// TEXT as LONGVARCHAR and BLOB as BINARY (and DECIMAL as VARCHAR, which its type name
+// makes a decimal again); psqlODBC (Unicode) reports the wide text types, TEXT as
+// WLONGVARCHAR and bytea as LONGVARBINARY.
 std::vector<FieldKind> expectedKinds(Backend b) {
     using K = FieldKind;
     switch (b) {
@@ -38,10 +42,14 @@ std::vector<FieldKind> expectedKinds(Backend b) {
                 K::FixedChar, K::String,  K::WideString, K::String, K::Date,
                 K::Time,     K::DateTime, K::Boolean,  K::Blob};
     case Backend::OdbcSqlite:
-        return {K::Integer, K::LargeInt, K::SmallInt, K::String,  K::Float,
+        return {K::Integer, K::LargeInt, K::SmallInt, K::Decimal, K::Float,
                 K::String,  K::String,   K::String,   K::Memo,    K::Date,
                 K::Time,    K::DateTime, K::Boolean,  K::Bytes};
     case Backend::Postgres:
+        return {K::Integer,       K::LargeInt,   K::SmallInt,   K::Decimal,  K::Float,
+                K::FixedWideChar, K::WideString, K::WideString, K::WideMemo, K::Date,
+                K::Time,          K::DateTime,   K::Boolean,    K::Blob};
+    case Backend::MariaDb:
         return {K::Integer,       K::LargeInt,   K::SmallInt,   K::Decimal,  K::Float,
                 K::FixedWideChar, K::WideString, K::WideString, K::WideMemo, K::Date,
                 K::Time,          K::DateTime,   K::Boolean,    K::Blob};
@@ -187,7 +195,11 @@ TEST_P(DbContract, ClientSideSortAscendingAndDescending) {
 }
 
 TEST_P(DbContract, SchemaRowsetsListTheTableAndItsColumns) {
-    const QString schema = pg() ? QStringLiteral("public") : QStringLiteral("main");
+    // MariaDB has no schemas: its databases (catalogs) stand in for them.
+    const QString schema =
+        pg() ? QStringLiteral("public")
+             : mariadb() ? db::ConnectionString(connString_).value(QStringLiteral("Database")).value_or(QString())
+                         : QStringLiteral("main");
 
     auto schemata = conn_.openSchema(db::SchemaKind::Schemata);
     const int nameCol = schemata->fieldIndex(QStringLiteral("SCHEMA_NAME"));
@@ -272,6 +284,9 @@ TEST_P(DbContract, SyntaxErrorCarriesTheProviderText) {
         if (pg()) {
             EXPECT_EQ(e.sqlState(), QStringLiteral("42601")) << e.message().toStdString();
         }
+        if (mariadb()) {
+            EXPECT_EQ(e.sqlState(), QStringLiteral("42000")) << e.message().toStdString();
+        }
     }
     try {
         open(QStringLiteral("SELECT * FROM vnk_no_such_table"));
@@ -309,8 +324,145 @@ TEST_P(DbContract, RollbackUndoesAndCommitKeeps) {
     EXPECT_EQ(q.result()->int64At(0, 0), 1);
 }
 
+namespace {
+
+struct IntegerCase {
+    const char* type;
+    FieldKind kind;
+    const char* max;
+    const char* min;
+    const char* mid;
+    std::int64_t maxBits, minBits, midBits;  // int64At: an unsigned value's bit pattern
+};
+
+constexpr std::int64_t kI64Min = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kI64Max = std::numeric_limits<std::int64_t>::max();
+
+// Each integer type the backend has, at both limits and one value between them.
+std::vector<IntegerCase> integerCases(Backend b) {
+    using K = FieldKind;
+    const IntegerCase tiny{"TINYINT", K::SmallInt, "127", "-128", "-1", 127, -128, -1};
+    const IntegerCase small{"SMALLINT", K::SmallInt, "32767", "-32768", "-1", 32767, -32768, -1};
+    const IntegerCase mid{"MEDIUMINT", K::Integer, "8388607", "-8388608", "-1", 8388607, -8388608, -1};
+    const IntegerCase integer{"INT", K::Integer, "2147483647", "-2147483648", "-1", 2147483647,
+                              -2147483647 - 1, -1};
+    const IntegerCase big{"BIGINT", K::LargeInt, "9223372036854775807",
+                          "(-9223372036854775807 - 1)", "-1", kI64Max, kI64Min, -1};
+    switch (b) {
+    case Backend::Sqlite:
+    case Backend::OdbcSqlite:
+        return {tiny, small, integer, big};
+    case Backend::Postgres:
+        return {small, {"INTEGER", K::Integer, "2147483647", "-2147483648", "-1", 2147483647,
+                        -2147483647 - 1, -1},
+                big};
+    case Backend::MariaDb:
+        return {tiny,
+                {"TINYINT UNSIGNED", K::SmallInt, "255", "0", "128", 255, 0, 128},
+                small,
+                {"SMALLINT UNSIGNED", K::Word, "65535", "0", "32768", 65535, 0, 32768},
+                mid,
+                {"MEDIUMINT UNSIGNED", K::LargeInt, "16777215", "0", "8388608", 16777215, 0, 8388608},
+                integer,
+                {"INT UNSIGNED", K::LargeInt, "4294967295", "0", "2147483648", 4294967295LL, 0,
+                 2147483648LL},
+                big,
+                {"BIGINT UNSIGNED", K::LargeUInt, "18446744073709551615", "0",
+                 "9223372036854775808", -1, 0, kI64Min}};
+    }
+    return {};
+}
+
+// Sets the C library's numeric locale for a while: drivers that turn a number's text
+// into a double with the C library follow it.
+class NumericLocale {
+public:
+    explicit NumericLocale(const char* name) : old_(std::setlocale(LC_NUMERIC, nullptr)) {
+        ok_ = std::setlocale(LC_NUMERIC, name) != nullptr;
+    }
+    ~NumericLocale() { std::setlocale(LC_NUMERIC, old_.c_str()); }
+    bool ok() const { return ok_; }
+
+private:
+    std::string old_;
+    bool ok_ = false;
+};
+
+}  // namespace
+
+// Every integer width, signed and unsigned, at its limits; sorted as numbers of their
+// own kind (an unsigned 64-bit value above 2^63 is no negative number).
+TEST_P(DbContract, IntegersAtTheirLimits) {
+    const std::vector<IntegerCase> cases = integerCases(backend());
+    const QString t = extraTable(QStringLiteral("ints"));
+    QStringList cols, maxs, mins, mids;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        cols << QStringLiteral("c%1 %2").arg(i).arg(QLatin1String(cases[i].type));
+        maxs << QLatin1String(cases[i].max);
+        mins << QLatin1String(cases[i].min);
+        mids << QLatin1String(cases[i].mid);
+    }
+    exec(QStringLiteral("CREATE TABLE %1 (id INTEGER NOT NULL PRIMARY KEY, %2)").arg(t, cols.join(u", ")));
+    exec(QStringLiteral("INSERT INTO %1 VALUES (1, %2)").arg(t, maxs.join(u", ")));
+    exec(QStringLiteral("INSERT INTO %1 VALUES (2, %2)").arg(t, mins.join(u", ")));
+    exec(QStringLiteral("INSERT INTO %1 VALUES (3, %2)").arg(t, mids.join(u", ")));
+
+    db::ResultSet& rs = open(QStringLiteral("SELECT * FROM %1 ORDER BY id").arg(t));
+    ASSERT_EQ(rs.recordCount(), 3);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const IntegerCase& k = cases[i];
+        const int c = static_cast<int>(i) + 1;
+        SCOPED_TRACE(k.type);
+        EXPECT_STREQ(db::kindName(rs.field(c).kind), db::kindName(k.kind));
+        EXPECT_EQ(rs.int64At(0, c), k.maxBits);
+        EXPECT_EQ(rs.int64At(1, c), k.minBits);
+        EXPECT_EQ(rs.int64At(2, c), k.midBits);
+        rs.setSort(QStringLiteral("c%1 ASC").arg(i));
+        EXPECT_EQ(ids(rs), (std::vector<std::int64_t>{2, 3, 1}));
+        rs.setSort(QStringLiteral("c%1 DESC").arg(i));
+        EXPECT_EQ(ids(rs), (std::vector<std::int64_t>{1, 3, 2}));
+        rs.setSort(QString());
+    }
+}
+
+// DECIMAL and NUMERIC arrive as doubles on every backend, and a single-precision column as
+// the double value of its float; under a numeric locale whose decimal separator is a comma
+// as under any other.
+TEST_P(DbContract, DecimalsAndSinglePrecisionArriveAsDoubles) {
+    const NumericLocale german("de_DE.UTF-8");
+    ASSERT_TRUE(german.ok()) << "the de_DE.UTF-8 locale is not installed (Debian locales-all)";
+    // SQLite has no single precision: its REAL is a double.
+    const bool single = pg() || mariadb();
+    const QString t = extraTable(QStringLiteral("nums"));
+    exec(QStringLiteral("CREATE TABLE %1 (id INTEGER NOT NULL PRIMARY KEY, d DECIMAL(30,2), "
+                        "n NUMERIC(12,3), r %2)")
+             .arg(t, mariadb() ? QStringLiteral("FLOAT") : QStringLiteral("REAL")));
+    exec(QStringLiteral("INSERT INTO %1 VALUES (1, 12.5, -0.125, 1.1)").arg(t));
+    exec(QStringLiteral("INSERT INTO %1 VALUES (2, 12345678901234567890, 123456.789, -2.25)").arg(t));
+
+    db::ResultSet& rs = open(QStringLiteral("SELECT d, n, r FROM %1 ORDER BY id").arg(t));
+    ASSERT_EQ(rs.recordCount(), 2);
+    EXPECT_STREQ(db::kindName(rs.field(0).kind), "Decimal");
+    EXPECT_STREQ(db::kindName(rs.field(1).kind), "Decimal");
+    EXPECT_STREQ(db::kindName(rs.field(2).kind), "Float");
+    for (int r = 0; r < 2; ++r) {
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(rs.valueStorage(r, c), db::Storage::Double) << r << "," << c;
+    }
+    EXPECT_EQ(rs.doubleAt(0, 0), 12.5);
+    // 15 significant digits of the double: what every export writes
+    EXPECT_EQ(QString::number(rs.doubleAt(1, 0), 'g', 15), QStringLiteral("1.23456789012346e+19"));
+    EXPECT_EQ(rs.doubleAt(0, 1), -0.125);
+    EXPECT_EQ(rs.doubleAt(1, 1), 123456.789);
+    EXPECT_EQ(rs.doubleAt(0, 2), single ? static_cast<double>(1.1f) : 1.1);
+    EXPECT_EQ(QString::number(rs.doubleAt(0, 2), 'g', 15),
+              single ? QStringLiteral("1.10000002384186") : QStringLiteral("1.1"));
+    EXPECT_EQ(rs.doubleAt(1, 2), -2.25);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DbContract,
-                         ::testing::Values(Backend::Sqlite, Backend::OdbcSqlite, Backend::Postgres),
+                         ::testing::Values(Backend::Sqlite, Backend::OdbcSqlite, Backend::Postgres,
+                                           Backend::MariaDb),
                          BackendName());
 
 // ---- PostgreSQL logins: real wrong passwords, a real closed port

@@ -4,6 +4,7 @@
 // and en_US.UTF-8 (see tests/CMakeLists.txt), where separators and date formats differ.
 
 #include "../db/Backends.h"
+#include "../params/PrintQt.h"
 
 #include "db/ValueText.h"
 #include "export/DelimitedWriter.h"
@@ -33,31 +34,25 @@ std::vector<QStringList> delimitedCells(db::RowSource& rows) {
 
 class RenderingAgreement : public BackendTest {
 protected:
-    QString renderTable() const { return QStringLiteral("vnk_render_%1").arg(::getpid()); }
-
-    void TearDown() override {
-        if (conn_.isOpen() && pg()) {
-            try {
-                exec(QStringLiteral("DROP TABLE IF EXISTS ") + renderTable());
-            } catch (const db::DbError&) {
-            }
-        }
-        BackendTest::TearDown();
-    }
-
     // Values where renderings part ways: a float at the 15-digit tie, integers at their
-    // limits, dates a century apart, midnight, the zero date, Booleans, bytes, nulls.
+    // limits, dates a century apart, midnight, the zero date, Booleans, bytes, nulls; on
+    // MariaDB unsigned integers beyond the signed range too.
     void createRenderTable() {
-        const bool sqlite = !pg();
+        table = extraTable(QStringLiteral("render"));
         const QString ddl =
-            QStringLiteral("CREATE TABLE %1 (id INTEGER NOT NULL PRIMARY KEY, f %2, dec DECIMAL(20,4), "
-                           "m %3, d DATE, t TIME, ts TIMESTAMP, b BOOLEAN, big BIGINT, i INTEGER, "
-                           "bin %4, txt VARCHAR(20))")
-                .arg(renderTable(), pg() ? QStringLiteral("DOUBLE PRECISION") : QStringLiteral("DOUBLE"),
-                     sqlite ? QStringLiteral("MONEY") : QStringLiteral("DECIMAL(19,4)"),
-                     pg() ? QStringLiteral("BYTEA") : QStringLiteral("BLOB"));
+            QStringLiteral("CREATE TABLE %1 (id INTEGER NOT NULL PRIMARY KEY, f %2, dc DECIMAL(20,4), "
+                           "m %3, d DATE, t TIME, ts %4, b %5, big BIGINT, i INTEGER, "
+                           "bin %6, txt VARCHAR(20)%7)")
+                .arg(table, pg() ? QStringLiteral("DOUBLE PRECISION") : QStringLiteral("DOUBLE"),
+                     server() ? QStringLiteral("DECIMAL(19,4)") : QStringLiteral("MONEY"),
+                     mariadb() ? QStringLiteral("DATETIME") : QStringLiteral("TIMESTAMP"),
+                     mariadb() ? QStringLiteral("BIT(1)") : QStringLiteral("BOOLEAN"),
+                     pg() ? QStringLiteral("BYTEA") : QStringLiteral("BLOB"),
+                     mariadb() ? QStringLiteral(", ub BIGINT UNSIGNED, ui INT UNSIGNED") : QString());
         exec(ddl);
-        const QString insert = QStringLiteral("INSERT INTO %1 VALUES ").arg(renderTable());
+        const QString insert =
+            QStringLiteral("INSERT INTO %1 (id, f, dc, m, d, t, ts, b, big, i, bin, txt) VALUES ")
+                .arg(table);
         exec(insert + QStringLiteral("(1, 123456789012344.5, 12.5, 19.99, '1924-03-05', '13:45:30', "
                                      "'2024-03-05 00:00:00', TRUE, 9223372036854775807, 2147483647, "
                                      "%1, 'Grüße')")
@@ -70,11 +65,20 @@ protected:
                                      "'1899-12-30 08:00:00', TRUE, 0, 0, %1, 'a b')")
                           .arg(blob("01")));
         exec(insert + QStringLiteral("(4, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)"));
+        if (mariadb()) {
+            const char* const unsignedValues[] = {"18446744073709551615, 4294967295",
+                                                  "9223372036854775808, 2147483648", "0, 0"};
+            for (int id = 1; id <= 3; ++id) {
+                const QStringList v = QString::fromLatin1(unsignedValues[id - 1]).split(QStringLiteral(", "));
+                exec(QStringLiteral("UPDATE %1 SET ub = %2, ui = %3 WHERE id = %4")
+                         .arg(table, v.at(0), v.at(1), QString::number(id)));
+            }
+        }
     }
 
-    QString select() const {
-        return QStringLiteral("SELECT * FROM %1 ORDER BY id").arg(renderTable());
-    }
+    QString select() const { return QStringLiteral("SELECT * FROM %1 ORDER BY id").arg(table); }
+
+    QString table;
 };
 
 TEST_P(RenderingAgreement, GridTextIsTheDelimitedText) {
@@ -111,8 +115,8 @@ TEST_P(RenderingAgreement, GridTextIsTheDelimitedText) {
     EXPECT_EQ(cell(0, "b"), u"True");
     EXPECT_EQ(cell(1, "b"), u"False");
     const QString sep = QString(db::UserFormats::system().decimalSeparator);
-    EXPECT_EQ(cell(0, "dec"), QStringLiteral("12") + sep + QStringLiteral("5"));
-    EXPECT_EQ(cell(1, "dec"), QStringLiteral("-1234567") + sep + QStringLiteral("1234"));
+    EXPECT_EQ(cell(0, "dc"), QStringLiteral("12") + sep + QStringLiteral("5"));
+    EXPECT_EQ(cell(1, "dc"), QStringLiteral("-1234567") + sep + QStringLiteral("1234"));
     EXPECT_EQ(cell(0, "m"), QStringLiteral("19") + sep + QStringLiteral("99"));
     // Dates keep their century; midnight shows the date alone, the zero date the time alone.
     EXPECT_TRUE(cell(0, "d").contains(u"1924")) << cell(0, "d").toStdString();
@@ -124,6 +128,30 @@ TEST_P(RenderingAgreement, GridTextIsTheDelimitedText) {
     for (const QString& v : grid[3].mid(1))
         EXPECT_TRUE(v.isEmpty()) << v.toStdString();
 
+    if (mariadb()) {
+        EXPECT_EQ(cell(0, "ub"), u"18446744073709551615");
+        EXPECT_EQ(cell(1, "ub"), u"9223372036854775808");
+        EXPECT_EQ(cell(0, "ui"), u"4294967295");
+        // In a sheet: a number while a double holds it exactly, else its digits as text.
+        const exporting::SheetLayout sheet = exporting::makeSheetLayout(
+            rs.fields(), QStringLiteral("S"), false, db::UserFormats::system(), exporting::SheetLimits{});
+        exporting::CellReader reader(sheet, db::UserFormats::system());
+        auto rows = rs.rows();
+        std::size_t at = 0;
+        while (at < sheet.columns.size() && sheet.columns[at].title != u"ub")
+            ++at;
+        ASSERT_LT(at, sheet.columns.size());
+        std::vector<std::string> ub;  // "n:<number>" or "t:<text>"
+        while (rows->next()) {
+            const exporting::Cell& c = reader.read(*rows)[at];
+            ub.push_back(c.type == exporting::Cell::Number ? "n:" + std::to_string(static_cast<long long>(c.number))
+                         : c.type == exporting::Cell::Text ? "t:" + std::string(c.text)
+                                                           : std::string("empty"));
+        }
+        EXPECT_EQ(ub, (std::vector<std::string>{"t:18446744073709551615", "t:9223372036854775808",
+                                                "n:0", "empty"}));
+    }
+
     // The spreadsheet's date formats keep the four-digit year too.
     const exporting::SheetLayout layout = exporting::makeSheetLayout(
         rs.fields(), QStringLiteral("S"), true, db::UserFormats::system(), exporting::SheetLimits{});
@@ -133,7 +161,8 @@ TEST_P(RenderingAgreement, GridTextIsTheDelimitedText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RenderingAgreement,
-                         ::testing::Values(Backend::Sqlite, Backend::OdbcSqlite, Backend::Postgres),
+                         ::testing::Values(Backend::Sqlite, Backend::OdbcSqlite, Backend::Postgres,
+                                           Backend::MariaDb),
                          BackendName());
 
 }  // namespace

@@ -53,6 +53,10 @@ QString postgresConnectionString() {
     return QString::fromUtf8(qgetenv("VARNOCK_TEST_PG"));
 }
 
+QString mariadbConnectionString() {
+    return QString::fromUtf8(qgetenv("VARNOCK_TEST_MARIADB"));
+}
+
 QString demoDatabasePath() {
     return QStringLiteral(VARNOCK_BINARY_DIR "/demo.sqlite");
 }

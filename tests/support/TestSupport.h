@@ -28,6 +28,10 @@ private:
 // VARNOCK_TEST_PG (empty when no server was started for this run).
 QString postgresConnectionString();
 
+// Connection string of the test MariaDB server through its ODBC driver, from
+// VARNOCK_TEST_MARIADB (empty when no server was started for this run).
+QString mariadbConnectionString();
+
 // Path of the demo database built with the program.
 QString demoDatabasePath();
 

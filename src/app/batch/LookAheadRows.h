@@ -6,9 +6,11 @@
 
 namespace vnk::batch {
 
-// Raised by LookAheadRows when a value does not have its column's storage form (SQLite's
-// dynamic typing). A held result would widen that whole column, which a stream cannot do
-// for the rows it has already passed on.
+// Raised by LookAheadRows when a value does not have the storage form of a column whose
+// kind was taken from its values (SQLite's dynamic typing). A held result would widen that
+// whole column, which a stream cannot do for the rows it has already passed on. (A column
+// of a declared kind keeps its kind: such a value is text in its own cell only, streamed
+// or held alike.)
 class MixedValueKinds final : public std::exception {
 public:
     const char* what() const noexcept override { return "a column holds values of several kinds"; }
@@ -20,7 +22,7 @@ public:
 class LookAheadRows final : public db::RowSource {
 public:
     // stopOnMixedKinds: raise MixedValueKinds at the first value whose storage form is not
-    // its column's.
+    // its column's, in a column whose kind was taken from its values.
     LookAheadRows(db::RowSource& source, bool stopOnMixedKinds)
         : src_(source), checkKinds_(stopOnMixedKinds) {
         if (checkKinds_) {
@@ -52,6 +54,7 @@ public:
     db::DateTimeValue dateTimeAt(int col) const override { return src_.dateTimeAt(col); }
     bool boolAt(int col) const override { return src_.boolAt(col); }
     db::Storage valueStorage(int col) const override { return src_.valueStorage(col); }
+    bool kindFromValues(int col) const override { return src_.kindFromValues(col); }
 
 private:
     bool advance() {
@@ -60,7 +63,8 @@ private:
         if (checkKinds_) {
             const int n = static_cast<int>(storage_.size());
             for (int c = 0; c < n; ++c) {
-                if (!src_.isNull(c) && src_.valueStorage(c) != storage_[static_cast<std::size_t>(c)])
+                if (!src_.isNull(c) && src_.kindFromValues(c) &&
+                    src_.valueStorage(c) != storage_[static_cast<std::size_t>(c)])
                     throw MixedValueKinds();
             }
         }
