@@ -5,8 +5,10 @@
 #include "share/TextCodec.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <utility>
 
 namespace vnk::queryfile {
@@ -83,7 +85,12 @@ QueryDocument readQueryDocument(const QString& path) {
         const char separator = i == 0 ? kNameSeparator : i == 1 ? kConnStringSeparator : kStatementSeparator;
         decoded.append(DecodeLineBytes(input[i], separator));
     }
-    if (decoded.size() < 2 || decoded[1].isEmpty()) {
+    // A connection string of blanks and control characters is no connection: it would be
+    // saved trimmed to nothing and could never be opened again.
+    const auto blank = [](const QByteArray& b) {
+        return std::all_of(b.begin(), b.end(), [](char c) { return static_cast<unsigned char>(c) <= 32; });
+    };
+    if (decoded.size() < 2 || blank(decoded[1])) {
         doc.valid = false;
         return doc;
     }
@@ -122,6 +129,17 @@ void writeQueryDocument(const QString& path, const QString& connName, const QStr
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw QueryFileError(file.errorString());
+    // A query file holds its connection string, password included: readable by its owner
+    // only, and a mode the user made stricter stays.
+    if (isQueryFilePath(path)) {
+        constexpr QFileDevice::Permissions kOwnerOnly =
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        const QFileInfo existing(path);
+        const QFileDevice::Permissions mode =
+            existing.exists() ? (existing.permissions() & kOwnerOnly) : kOwnerOnly;
+        if (!file.setPermissions(mode))
+            throw QueryFileError(file.errorString());
+    }
     if (file.write(content) != content.size() || !file.commit())
         throw QueryFileError(file.errorString());
 }

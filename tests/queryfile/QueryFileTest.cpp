@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace vnk::queryfile;
 using namespace Qt::StringLiterals;
@@ -130,6 +131,9 @@ TEST_F(QueryFileTest, InvalidQueryFiles) {
         {"comment line", "select 1\r\n-- note\r\nfrom t\r\n"},
         {"connection string decoded by the wrong separator", name + nul("98-33-42-99-27-") + "\r\n"},
         {"empty connection string", name + "97-32-41-26-\r\n" + nul("98-33-42-99-27-") + "\r\n"},
+        // Saved trimmed, these would be empty: a file that could never be opened again.
+        {"connection string of blanks", name + EncodeLineBytes("  ", '-') + "\r\n"},
+        {"connection string of control characters", name + EncodeLineBytes(" \t\x01\x1f ", '-') + "\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -142,7 +146,7 @@ TEST_F(QueryFileTest, InvalidQueryFiles) {
 }
 
 TEST_F(QueryFileTest, QueryFilesTheLoaderAccepts) {
-    // Two lines only: an empty statement; LF line ends; a connection string of blanks.
+    // Two lines only: an empty statement; LF line ends.
     writeBytes(file(QStringLiteral("two.vnk")), nul("98-33-42-99-27-") + "\n" + "98-33-42-99-27-\n");
     QueryDocument doc = readQueryDocument(file(QStringLiteral("two.vnk")));
     EXPECT_TRUE(doc.valid);
@@ -150,11 +154,12 @@ TEST_F(QueryFileTest, QueryFilesTheLoaderAccepts) {
     EXPECT_EQ(doc.connString, QStringLiteral("a"));
     EXPECT_TRUE(doc.lines.isEmpty());
 
-    writeBytes(file(QStringLiteral("blank.vnk")), "\r\n" + EncodeLineBytes("  ", '-') + "\r\n\r\n");
+    // No name, a connection string with blanks around it, an empty statement line.
+    writeBytes(file(QStringLiteral("blank.vnk")), "\r\n" + EncodeLineBytes(" x ", '-') + "\r\n\r\n");
     doc = readQueryDocument(file(QStringLiteral("blank.vnk")));
     EXPECT_TRUE(doc.valid);
     EXPECT_EQ(doc.connName, QString());
-    EXPECT_EQ(doc.connString, QStringLiteral("  "));
+    EXPECT_EQ(doc.connString, QStringLiteral(" x "));
     EXPECT_EQ(doc.lines, QStringList({QString()}));  // a line without numbers: empty
 }
 
@@ -188,6 +193,33 @@ TEST_F(QueryFileTest, FilesThatCannotBeRead) {
             EXPECT_FALSE(e.message().isEmpty());
         }
     }
+}
+
+// A query file holds its connection string, password included.
+TEST_F(QueryFileTest, QueryFilesAreReadableByTheirOwnerOnly) {
+    const mode_t old = ::umask(022);
+    const QString vnk = file(QStringLiteral("secret.vnk")), sql = file(QStringLiteral("plain.sql"));
+    const auto save = [&](const QString& path) {
+        writeQueryDocument(path, QStringLiteral("Db"), QStringLiteral("DSN=x;PWD=secret"),
+                           {QStringLiteral("select 1")});
+    };
+    const auto mode = [](const QString& path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 0777) : 0777u;
+    };
+    save(vnk);
+    save(sql);
+    EXPECT_EQ(mode(vnk), 0600u);
+    EXPECT_EQ(mode(sql), 0644u) << "plain statement files keep the usual mode";
+    // A file another program left open to others is closed up on the next save ...
+    ASSERT_EQ(::chmod(QFile::encodeName(vnk).constData(), 0644), 0);
+    save(vnk);
+    EXPECT_EQ(mode(vnk), 0600u);
+    // ... and what the user made stricter stays.
+    ASSERT_EQ(::chmod(QFile::encodeName(vnk).constData(), 0200), 0);
+    save(vnk);
+    EXPECT_EQ(mode(vnk), 0200u);
+    ::umask(old);
 }
 
 TEST_F(QueryFileTest, SaveIntoAFolderThatCannotExist) {
