@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -45,15 +47,16 @@ protected:
     // Opens the document and lets the window thread run until `until` holds or a
     // generous limit passes; returns what the opener reported.
     std::optional<QString> open(const std::function<bool(const std::optional<QString>&)>& until) {
-        std::optional<QString> reported;
+        // Shared with the report, which could still come after a failed wait.
+        auto reported = std::make_shared<std::optional<QString>>();
         vnk::ui::QtPrompter opener;
-        opener.openWithDesktop(document, [&reported](const QString& m) { reported = m; });
+        opener.openWithDesktop(document, [reported](const QString& m) { *reported = m; });
         const QDeadlineTimer limit(30000);
-        while (!until(reported) && !limit.hasExpired()) {
+        while (!until(*reported) && !limit.hasExpired()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
             QThread::msleep(5);
         }
-        return reported;
+        return *reported;
     }
 
     QTemporaryDir bin;
