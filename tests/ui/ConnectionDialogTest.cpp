@@ -237,7 +237,7 @@ TEST_F(ConnectionDialog, AddEditUsesAnExistingFileWhoseNameDiffersOnlyInCase) {
         EXPECT_EQ(shownText, c.shown);
     }
     EXPECT_EQ(listed(*dialog),
-              (QStringList{QStringLiteral("Exact.txt"), QStringLiteral("EXACT.TXT"),
+              (QStringList{QStringLiteral("EXACT.TXT"), QStringLiteral("Exact.txt"),
                            QStringLiteral("Fresh.TXT"), QStringLiteral("Orders.udl"),
                            QStringLiteral("Sales.txt")}));
 
