@@ -72,7 +72,8 @@ std::optional<QString> ExtractStatement(const EditorState& editor, bool batchRun
     return lines.mid(first, last - first).join(u'\n');
 }
 
-PrepareResult PrepareStatement(const EditorState& editor, bool batchRun, ParameterPrompt* prompt) {
+PrepareResult PrepareStatement(const EditorState& editor, bool batchRun, ParameterPrompt* prompt,
+                               const std::function<void(const QString&)>& showStatement) {
     AppState& state = appState();
     ParameterList& parameters = appParameterList();
     parameters.clear();
@@ -85,6 +86,8 @@ PrepareResult PrepareStatement(const EditorState& editor, bool batchRun, Paramet
         return result;
     }
     result.panelText = *statement;
+    if (showStatement)
+        showStatement(result.panelText);
 
     auto fail = [&](PrepareOutcome outcome, const QString& message) {
         result.outcome = outcome;

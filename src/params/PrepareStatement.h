@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace vnk::params {
@@ -73,6 +74,10 @@ std::optional<QString> ExtractStatement(const EditorState& editor, bool batchRun
 // stops after taking it, and the final statement on Ready.
 // Order of refusals: an unknown type word first (also in a batch run), then the batch
 // refusal when there is any parameter, then the parameter limit.
-PrepareResult PrepareStatement(const EditorState& editor, bool batchRun, ParameterPrompt* prompt);
+// `showStatement`, when given, receives the extracted statement as soon as it is taken,
+// before any parameter is asked for, so the executed-SQL panel shows it while the prompt
+// is open.
+PrepareResult PrepareStatement(const EditorState& editor, bool batchRun, ParameterPrompt* prompt,
+                               const std::function<void(const QString&)>& showStatement = {});
 
 }  // namespace vnk::params

@@ -26,6 +26,8 @@ public:
     std::deque<std::optional<QFont>> fontAnswers;
     std::vector<Asked> asked;
     std::vector<vnk::ui::FileDialogSpec> fileSpecs;  // every file dialog asked, in order
+    // Set: the desktop cannot open anything and says this.
+    std::optional<QString> desktopFailure;
 
     QStringList messages() const {
         QStringList out;
@@ -82,8 +84,10 @@ public:
         fontAnswers.pop_front();
         return a;
     }
-    void openWithDesktop(const QString& path) override {
+    void openWithDesktop(const QString& path, vnk::ui::DesktopFailure failed) override {
         asked.push_back({QStringLiteral("desktop"), path, {}});
+        if (desktopFailure && failed)
+            failed(*desktopFailure);
     }
 
 private:

@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
+#include <optional>
 
 using namespace vnk;
 using vnk::ui::Answer;
@@ -192,6 +193,66 @@ TEST_F(ConnectionDialog, AddEditOpensAnExistingTxtFileWithoutAsking) {
               QByteArray("Provider=SQLite;Data Source=a.db\r\nsecond\r\n"));
 }
 
+// A name typed in another letter case than an existing file's edits that file, whether it
+// was typed with its kind or given one by the UDL/TXT question; only an exact match wins
+// over it, and a name that matches nothing still creates a new file.
+TEST_F(ConnectionDialog, AddEditUsesAnExistingFileWhoseNameDiffersOnlyInCase) {
+    writeConFile(QStringLiteral("Sales.txt"), "Provider=SQLite;Data Source=sales.db\r\n");
+    writeConFile(QStringLiteral("Exact.txt"), "lower\r\n");
+    writeConFile(QStringLiteral("EXACT.TXT"), "upper\r\n");
+    writeConFile(QStringLiteral("Orders.udl"), "");
+    struct Case {
+        QString typed;
+        std::optional<Answer> question;  // the UDL/TXT answer when the name has no kind
+        QString edited;                  // the file whose dialog shows, by name
+        QString shown;                   // its first line in the string dialog
+    };
+    const Case cases[] = {
+        {QStringLiteral("Sales.TXT"), std::nullopt, QStringLiteral("Sales.txt"),
+         QStringLiteral("Provider=SQLite;Data Source=sales.db")},
+        {QStringLiteral("SALES.txt"), std::nullopt, QStringLiteral("Sales.txt"),
+         QStringLiteral("Provider=SQLite;Data Source=sales.db")},
+        {QStringLiteral("sales"), Answer::No, QStringLiteral("Sales.txt"),
+         QStringLiteral("Provider=SQLite;Data Source=sales.db")},
+        {QStringLiteral("EXACT.TXT"), std::nullopt, QStringLiteral("EXACT.TXT"),
+         QStringLiteral("upper")},
+        {QStringLiteral("exact.txt"), std::nullopt, QStringLiteral("EXACT.TXT"),
+         QStringLiteral("upper")},
+        {QStringLiteral("Fresh.TXT"), std::nullopt, QStringLiteral("Fresh.TXT"), QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        prompts.asked.clear();
+        if (c.question)
+            prompts.confirmAnswers.push_back(*c.question);
+        QString caption, shownText = QStringLiteral("<not shown>");
+        test::onModal<ui::TConnectionString>([&](ui::TConnectionString* d) {
+            caption = d->windowTitle();
+            shownText = d->edit()->text();
+            d->reject();
+        });
+        addEdit(c.typed);
+        EXPECT_TRUE(prompts.messages().isEmpty());
+        EXPECT_EQ(caption, conFiles() + c.edited);
+        EXPECT_EQ(shownText, c.shown);
+    }
+    EXPECT_EQ(listed(*dialog),
+              (QStringList{QStringLiteral("EXACT.TXT"), QStringLiteral("Exact.txt"),
+                           QStringLiteral("Fresh.TXT"), QStringLiteral("Orders.udl"),
+                           QStringLiteral("Sales.txt")}));
+
+    // The data-link kind too: ORDERS.UDL opens the existing Orders.udl in its editor.
+    bool dataLinkShown = false;
+    test::onModal<ui::TDataLinkProperties>([&](ui::TDataLinkProperties* d) {
+        dataLinkShown = true;
+        d->reject();
+    });
+    addEdit(QStringLiteral("ORDERS.UDL"));
+    EXPECT_TRUE(dataLinkShown);
+    EXPECT_FALSE(QFile::exists(conFiles() + QStringLiteral("ORDERS.UDL")));
+    EXPECT_EQ(listed(*dialog).size(), 5);
+}
+
 TEST_F(ConnectionDialog, AddEditRefusesPathsInTheName) {
     addEdit(QStringLiteral("../outside.txt"));
     ASSERT_EQ(prompts.messages().size(), 1);
@@ -253,6 +314,34 @@ TEST_F(ConnectionDialog, DeleteAsksAndRemovesOnlyOnYes) {
     EXPECT_FALSE(QFile::exists(conFiles() + QStringLiteral("Sales.txt")));
     EXPECT_EQ(listed(*dialog), QStringList{QStringLiteral("Sample.udl")});
     EXPECT_EQ(dialog->nameBox()->text(), QStringLiteral("sa"));
+}
+
+// After a delete no neighbour is picked for the user: Enter (Connect, the default
+// button) and a second Delete have nothing to act on, wherever the deleted entry was.
+TEST_F(ConnectionDialog, DeleteLeavesNothingSelected) {
+    const QStringList names{QStringLiteral("Alpha.txt"), QStringLiteral("Beta.txt"),
+                            QStringLiteral("Gamma.udl")};
+    for (const QString& deleted : names) {
+        SCOPED_TRACE(deleted.toStdString());
+        for (const QString& n : names)
+            writeConFile(n, "Provider=SQLite;Data Source=x.db\r\n");
+        dialog->nameBox()->setText(deleted.left(3));
+        dialog->fnRefresh();
+        ASSERT_EQ(selectedName(*dialog), deleted);
+        prompts.asked.clear();
+        prompts.confirmAnswers.push_back(Answer::Yes);
+        dialog->bnDeleteClick();
+        EXPECT_FALSE(QFile::exists(conFiles() + deleted));
+        EXPECT_EQ(listed(*dialog).size(), 2);
+        EXPECT_EQ(selectedName(*dialog), QString());
+        EXPECT_EQ(dialog->fileList()->currentItem(), nullptr);
+
+        // Connect and Delete now do nothing and ask nothing.
+        EXPECT_EQ(dialog->fnDBConnect(), 0);
+        dialog->bnDeleteClick();
+        EXPECT_EQ(prompts.asked.size(), 1u);
+        EXPECT_TRUE(appState().ConnString.isEmpty());
+    }
 }
 
 TEST_F(ConnectionDialog, DeleteRemovesALinkNotItsTarget) {

@@ -236,7 +236,7 @@ TEST_F(DocumentTest, RecentFilesPutTheOpenedFileFirst) {
     }
 }
 
-TEST_F(DocumentTest, RecentEntriesOpenWithoutAskingAndKeepQueryPath) {
+TEST_F(DocumentTest, RecentEntriesAskAboutUnsavedChangesAndKeepQueryPath) {
     const QString a = file(QStringLiteral("a.sql"));
     const QString gone = file(QStringLiteral("gone.sql"));
     writeFile(a, "select 'a'\r\n");
@@ -253,15 +253,43 @@ TEST_F(DocumentTest, RecentEntriesOpenWithoutAskingAndKeepQueryPath) {
     EXPECT_EQ(editorText(), QStringLiteral("unsaved"));
     EXPECT_EQ(appState().RecentFiles, (QStringList{gone, a}));
 
-    // No change prompt: the unsaved text is dropped. The open dialog was never used, so
+    EXPECT_EQ(prompter.count(QStringLiteral("confirm")), 0);
+
+    // Unsaved changes are offered for saving first, as Open does. Cancel keeps the text
+    // and opens nothing.
+    const QString question = QStringLiteral("Save changes to <NoName>....?");
+    prompter.confirmAnswers = {Answer::Cancel};
+    recent(1);
+    EXPECT_EQ(editorText(), QStringLiteral("unsaved"));
+    EXPECT_EQ(appState().RecentFiles, (QStringList{gone, a}));
+    ASSERT_EQ(prompter.count(QStringLiteral("confirm")), 1);
+    EXPECT_EQ(prompter.asked.back().text, question);
+
+    // Yes with a cancelled save dialog keeps the text too.
+    prompter.confirmAnswers = {Answer::Yes};
+    prompter.fileAnswers.push_back(std::nullopt);
+    recent(1);
+    EXPECT_EQ(editorText(), QStringLiteral("unsaved"));
+    EXPECT_EQ(prompter.count(QStringLiteral("save")), 1);
+
+    // No drops the changes and opens the file. The open dialog was never used, so
     // QueryPath keeps its value.
+    prompter.confirmAnswers = {Answer::No};
     recent(1);
     EXPECT_EQ(editorText(), QStringLiteral("select 'a'\n"));
-    EXPECT_EQ(prompter.count(QStringLiteral("confirm")), 0);
+    EXPECT_EQ(prompter.count(QStringLiteral("confirm")), 3);
     EXPECT_EQ(appState().RecentFiles, QStringList{a});
     EXPECT_EQ(appState().QueryPath, QStringLiteral("/stored/folder"));
     EXPECT_EQ(storedOption(opt::QueryPath), QStringLiteral("/stored/folder"));
     EXPECT_TRUE(prompter.messages().isEmpty());
+
+    // An unmodified document opens another entry without a question.
+    const QString b = file(QStringLiteral("b.sql"));
+    writeFile(b, "select 'b'\r\n");
+    appState().RecentFiles = {a, b};
+    recent(1);
+    EXPECT_EQ(editorText(), QStringLiteral("select 'b'\n"));
+    EXPECT_EQ(prompter.count(QStringLiteral("confirm")), 3);
 }
 
 TEST_F(DocumentTest, SaveRefusesWithoutAConnectionOrAStatement) {

@@ -780,6 +780,49 @@ TEST_P(ExecParamWindowTest, ListStatementFailureAndCancelLeaveTheGridEmpty) {
     EXPECT_EQ(prompter.messages().size(), 1);  // nothing new
 }
 
+// The user sees which statement the values are asked for: the extracted statement is in
+// the executed-SQL panel while the dialog is open, also when the dialog can only show its
+// error display, and the previous run's statement is gone by then.
+TEST_P(ExecParamWindowTest, TheExecutedSqlPanelShowsTheStatementWhileTheDialogIsOpen) {
+    run(sql("select count(*) from {6}"));
+    ASSERT_EQ(panel(), sql("select count(*) from {6}"));
+
+    const QString block = sql("select {7} from {6} where {7} = ?Str_Name?");
+    const QString failing = u8("select ?SSqlPickR_x||\"{select nope from nowhere}\"?");
+    struct Case {
+        QString text;       // the editor; the caret at its end picks the last block
+        QString statement;  // what the panel shows while the dialog is open
+        bool confirm;       // OK with a value, or Cancel
+        QString after;      // the panel once the command has ended
+    };
+    const Case cases[] = {
+        {sql("select 1\n\n") + block, block, true, sql("select {7} from {6} where {7} = 'AC/DC'")},
+        {block, block, false, block},
+        {failing, failing, false, failing},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        prompter.asked.clear();
+        QString shownWhileOpen = u8("<dialog not shown>");
+        bool errorDisplay = false;
+        OnModal<TExecParam> dialog([&](TExecParam& d) {
+            shownWhileOpen = panel();
+            errorDisplay = d.errorShown();
+            if (c.confirm) {
+                d.findChild<QLineEdit*>(u8("txtValue1"))->setText(u8("AC/DC"));
+                d.okButton()->click();
+            } else {
+                d.cancelButton()->click();
+            }
+        });
+        run(c.text);
+        ASSERT_TRUE(dialog.ran);
+        EXPECT_EQ(shownWhileOpen, c.statement);
+        EXPECT_EQ(errorDisplay, c.text == failing);
+        EXPECT_EQ(panel(), c.after);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, ExecParamWindowTest,
                          ::testing::Values(Backend::Sqlite, Backend::Postgres), backendName);
 

@@ -450,6 +450,44 @@ TEST_F(ExportCommandsTest, SaveResultWritesSpreadsheets) {
     EXPECT_TRUE(prompter.messages().isEmpty()) << prompter.messages().join(u'|').toStdString();
 }
 
+// When the desktop has no application for the finished file, the user is told so with the
+// platform's message instead of seeing nothing. A written file is the user's output and
+// stays; the workbook of "Excel Instance" lived only to be shown and goes with its folder.
+TEST_F(ExportCommandsTest, ADesktopThatCannotOpenTheResultSaysSo) {
+    const QString said = QStringLiteral("xdg-open: no method available for opening 'x'");
+    prompter.desktopFailure = said;
+    hold(QStringLiteral("select id, name from t order by id"));
+    struct Case {
+        const char* kind;
+        QString name;  // the file chosen in the save dialog; empty for Excel Instance
+        int type;
+    };
+    const Case cases[] = {
+        {"rbDelimiter", QStringLiteral("rows.csv"), 1},
+        {"rbExcelF", QStringLiteral("rows.xlsx"), 1},
+        {"rbExcelI", QString(), 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        prompter.asked.clear();
+        answerOptions(c.kind);
+        if (!c.name.isEmpty())
+            answerSave(c.name, c.type);
+        saveResult();
+        ASSERT_EQ(desktopOpened().size(), 1);
+        const QString opened = desktopOpened().front();
+        EXPECT_EQ(prompter.messages(), QStringList{said});
+        if (c.name.isEmpty()) {
+            EXPECT_FALSE(QFileInfo::exists(opened)) << opened.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(QFileInfo(opened).absolutePath()));
+        } else {
+            EXPECT_EQ(opened, outFolder + u'/' + c.name);
+            EXPECT_GT(QFileInfo(opened).size(), 0);
+        }
+        expectWindowsBack();
+    }
+}
+
 TEST_F(ExportCommandsTest, RefusedSpreadsheetFormatReachesTheMessageBox) {
     hold(QStringLiteral("select id, name from t"));
     answerOptions("rbExcelF");

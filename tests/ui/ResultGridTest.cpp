@@ -7,10 +7,12 @@
 #include "share/AppState.h"
 #include "share/ErrorReport.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -125,6 +127,48 @@ TEST_F(ResultGridTest, RowCounterFollowsKeysAndClicks) {
     QTest::keyClick(&grid, Qt::Key_Tab);
     EXPECT_EQ(grid.currentIndex().column(), 2);
     EXPECT_EQ(rs->recNo(), 5);
+}
+
+// A wheel step over the grid moves the current record, one record a notch, and the
+// counter names the record current after the step; parts of a notch add up, the ends
+// stop the move, and the view keeps the current record in sight.
+TEST_F(ResultGridTest, WheelStepsMoveTheCurrentRecord) {
+    vnk::db::ResultSet* rs = runTable();
+    QSignalSpy counter(&grid, &TResultGrid::rowCounterChanged);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cellCentre(1, 2));
+    ASSERT_EQ(rs->recNo(), 2);
+
+    auto wheel = [&](int angle, Qt::KeyboardModifiers mods = {}) {
+        const QPoint pos = grid.viewport()->rect().center();
+        QWheelEvent e(pos, grid.viewport()->mapToGlobal(pos), QPoint(), QPoint(0, angle),
+                      Qt::NoButton, mods, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(grid.viewport(), &e);
+    };
+    struct Step {
+        int angle;   // eighths of a degree; negative: towards the user (down the list)
+        int recNo;   // the current record afterwards
+    };
+    const Step steps[] = {
+        {-120, 3},       // one notch down
+        {-360, 6},       // three notches in one event
+        {120, 5},        // one notch up
+        {-60, 5},        // half a notch: no move yet
+        {-60, 6},        // the other half completes it
+        {1200, 1},       // up past the first record stops there
+        {-120 * 300, 250},  // down past the last record stops there
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.angle);
+        const int before = static_cast<int>(counter.count());
+        wheel(st.angle);
+        EXPECT_EQ(rs->recNo(), st.recNo);
+        EXPECT_EQ(grid.currentIndex().row(), st.recNo - 1);
+        EXPECT_EQ(grid.currentIndex().column(), 2);  // the column stays
+        ASSERT_EQ(counter.count(), before + 1);
+        EXPECT_EQ(counter.last().at(0).toString(),
+                  QStringLiteral("Row %1 of 250").arg(st.recNo));
+        EXPECT_TRUE(grid.viewport()->rect().intersects(grid.visualRect(grid.currentIndex())));
+    }
 }
 
 TEST_F(ResultGridTest, NoCounterWithoutRecords) {

@@ -3,13 +3,15 @@
 #include "db/ui/TLoginDialog.h"
 
 #include <QApplication>
-#include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
-#include <QUrl>
+#include <QTemporaryFile>
+#include <memory>
 
 namespace vnk::ui {
 
@@ -102,10 +104,52 @@ std::optional<QFont> QtPrompter::chooseFont(QWidget* parent, const QFont& initia
     return font;
 }
 
-void QtPrompter::openWithDesktop(const QString& path) {
-    const QUrl url = QFileInfo::exists(path) ? QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())
-                                             : QUrl::fromUserInput(path);
-    QDesktopServices::openUrl(url);
+void QtPrompter::openWithDesktop(const QString& path, DesktopFailure failed) {
+    // xdg-open is run here rather than through QDesktopServices, which starts it detached
+    // and so never learns that no application is registered for the file. Its error text
+    // goes to a file, not a pipe: where xdg-open runs the application itself, that
+    // application must not depend on this program staying alive to read its output.
+    static const QString program = QStringLiteral("xdg-open");
+    auto errors = std::make_shared<QTemporaryFile>(QDir::tempPath() +
+                                                   QStringLiteral("/varnock-open-XXXXXX"));
+    // Without a parent and never deleted while it runs: deleting a QProcess kills the
+    // application it started, also when this program ends first.
+    auto* process = new QProcess;
+    process->setProgram(program);
+    process->setArguments({QFileInfo(path).absoluteFilePath()});
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    if (errors->open())
+        process->setStandardErrorFile(errors->fileName());
+    else
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+
+    auto report = [failed = std::move(failed)](const QString& message) {
+        if (failed)
+            failed(message);
+    };
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, report](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return;
+                         report(program + QStringLiteral(": ") + process->errorString());
+                         process->deleteLater();
+                     });
+    QObject::connect(
+        process, &QProcess::finished, process,
+        [process, errors, report, path](int exitCode, QProcess::ExitStatus status) {
+            if (status != QProcess::NormalExit || exitCode != 0) {
+                errors->seek(0);
+                QString message = QString::fromLocal8Bit(errors->readAll()).trimmed();
+                if (message.isEmpty())
+                    message = program + QStringLiteral(": cannot open ") + path +
+                              QStringLiteral(" (exit code ") + QString::number(exitCode) +
+                              u')';
+                report(message);
+            }
+            process->deleteLater();
+        });
+    process->start();
 }
 
 Prompter& prompter() {

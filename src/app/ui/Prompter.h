@@ -33,6 +33,9 @@ struct FileChoice {
     int filterIndex = 1;  // 1-based type in force when the dialog closed
 };
 
+// Called with the platform's message when the desktop could not open a file.
+using DesktopFailure = std::function<void(const QString& message)>;
+
 // Every question the program asks goes through this one interface, so tests can answer
 // with a script. The program uses QtPrompter; tests use a scripted one.
 class Prompter {
@@ -47,8 +50,10 @@ public:
     virtual std::optional<FileChoice> openFile(QWidget* parent, const FileDialogSpec& fileDialog) = 0;
     virtual std::optional<FileChoice> saveFile(QWidget* parent, const FileDialogSpec& fileDialog) = 0;
     virtual std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) = 0;
-    // Opens a file or a URL with the desktop's application (never in tests).
-    virtual void openWithDesktop(const QString& path) = 0;
+    // Opens a file with the desktop's application (never in tests) without waiting for
+    // that application. When the desktop cannot open it, `failed` receives the platform's
+    // message, which may come after this call has returned.
+    virtual void openWithDesktop(const QString& path, DesktopFailure failed) = 0;
 };
 
 // The real dialogs.
@@ -62,7 +67,7 @@ public:
     std::optional<FileChoice> openFile(QWidget* parent, const FileDialogSpec& fileDialog) override;
     std::optional<FileChoice> saveFile(QWidget* parent, const FileDialogSpec& fileDialog) override;
     std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
-    void openWithDesktop(const QString& path) override;
+    void openWithDesktop(const QString& path, DesktopFailure failed) override;
 };
 
 // The prompter in use; the program installs a QtPrompter at start.

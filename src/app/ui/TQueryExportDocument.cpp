@@ -190,8 +190,12 @@ void TQueryExport::smFileClick(int k) {
     const QStringList& files = appState().RecentFiles;
     if (k < 0 || k >= files.size())
         return;
-    // A recent entry opens without asking: unsaved changes are discarded.
-    fnOpenToMemo(files.at(k));
+    const QString path = files.at(k);
+    // An entry whose file has gone does nothing, so it asks nothing either; otherwise
+    // unsaved changes are offered for saving first, as Open does.
+    if (!QFileInfo(path).isFile() || !changePrompt())
+        return;
+    fnOpenToMemo(path);
 }
 
 bool TQueryExport::fnSaveToFile(const QString& name) {

@@ -73,8 +73,11 @@ void TQueryExport::tbExecToScreenClick() {
 
 bool TQueryExport::fnPrepareStatement() {
     AppState& st = appState();
-    const params::PrepareResult prepared =
-        params::PrepareStatement(editorState(*memoQuery_), st.IsBatchRun, parameterPrompt_);
+    // Emptied first; the extracted statement shows before the parameters are asked for.
+    richEditTemp_->clear();
+    const params::PrepareResult prepared = params::PrepareStatement(
+        editorState(*memoQuery_), st.IsBatchRun, parameterPrompt_,
+        [this](const QString& statement) { richEditTemp_->setPlainText(statement); });
     richEditTemp_->setPlainText(prepared.panelText);
 
     switch (prepared.outcome) {

@@ -38,6 +38,24 @@ QString checkedEntryName(const QString& name) {
     return name;
 }
 
+// The connection file a typed name means when no file has exactly that name: names are
+// compared without regard to case everywhere else in this dialog (the list's order, the
+// selection by prefix, the kind), so Sales.TXT edits an existing Sales.txt instead of
+// creating a second, empty connection beside it. With several such files the first in
+// the list's order is taken; with none the path stays as it is.
+QString sameNameInOtherCase(const QString& path) {
+    const QFileInfo info(path);
+    QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden, QDir::NoSort);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    for (const QString& name : names)
+        if (name.compare(info.fileName(), Qt::CaseInsensitive) == 0)
+            return info.dir().filePath(name);
+    return path;
+}
+
 }  // namespace
 
 QString TIBSelectDb::udlOrTxtQuestion() {
@@ -188,6 +206,8 @@ void TIBSelectDb::bnAddEditClick() {
                                                 QStringLiteral("Confirm"));
             path += a == Answer::Yes ? QStringLiteral(".udl") : QStringLiteral(".txt");
         }
+        if (!QFileInfo::exists(path))
+            path = sameNameInOtherCase(path);
         if (!QFileInfo::exists(path)) {
             QFile f(path);
             if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly,
@@ -227,6 +247,10 @@ void TIBSelectDb::bnDeleteClick() {
         // Removes a link itself, never what it points to.
         QFile::remove(path);
         delete item;
+        // The list would move on to a neighbour, which Enter (Connect) would then open
+        // although the user never picked it.
+        lvFiles_->setCurrentItem(nullptr);
+        lvFiles_->clearSelection();
     } catch (const std::exception& e) {
         prompter().message(this, errorText(e));
     }

@@ -18,6 +18,9 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <exception>
 #include <memory>
@@ -92,6 +95,20 @@ private:
     TScrollEvents saved_;
     bool suspended_ = false;
 };
+
+// Says why the desktop could not show a finished export. The file is kept: it is the
+// user's output and can be opened by hand.
+void showOpenFailure(const QString& message) {
+    prompter().message(mainWindow(), message);
+}
+
+// A workbook handed to the desktop lives in a folder of its own that nobody else knows
+// of; when no application can show it, it is removed with its folder.
+void showLiveWorkbookFailure(const QString& workbook, const QString& message) {
+    QFile::remove(workbook);
+    QDir().rmdir(QFileInfo(workbook).absolutePath());
+    prompter().message(mainWindow(), message);
+}
 
 // The held result an export reads; the callers have checked it holds records.
 db::ResultSet& heldResult() {
@@ -200,7 +217,7 @@ void WriteDelimitedFile() {
             *rows, options, db::UserFormats::system(), &painter);
         windows.restoreGrid();
         if (written > 0 && !st.IsBatchRun)
-            prompter().openWithDesktop(options.fileName);
+            prompter().openWithDesktop(options.fileName, showOpenFailure);
     } catch (...) {
         ReportError(raisedText(std::current_exception()));
     }
@@ -218,8 +235,14 @@ void ExportToSpreadsheet(QAbstractItemView* grid) {
         *rows, options, db::UserFormats::system(), &painter);
     windows.restoreGrid();
     // The workbook is left with the user, as a spreadsheet application would show it.
-    if (!st.IsBatchRun)
-        prompter().openWithDesktop(written);
+    if (st.IsBatchRun)
+        return;
+    if (options.liveInstance)
+        prompter().openWithDesktop(written, [written](const QString& message) {
+            showLiveWorkbookFailure(written, message);
+        });
+    else
+        prompter().openWithDesktop(written, showOpenFailure);
 }
 
 void SaveResultToFile() {

@@ -15,8 +15,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 
 namespace vnk::ui {
@@ -342,6 +344,7 @@ void TResultGrid::setResult(db::ResultSet* result) {
     // New columns: no title is bold, the remembered marker index stays.
     titles_->setBold(-1);
     indicator_->setCurrentRow(-1);
+    wheelRemainder_ = 0;
     model_->setResult(result);
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
@@ -516,7 +519,33 @@ void TResultGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TResultGrid::wheelEvent(QWheelEvent* event) {
-    QTableView::wheelEvent(event);
+    // A vertical wheel step moves the current record, one record a notch, and the view
+    // follows it; the counter then names the record the step made current. Horizontal
+    // wheels (and Alt with the wheel) only scroll.
+    const QPoint delta = event->angleDelta();
+    const int rows = model_->rowCount();
+    if (delta.y() == 0 || std::abs(delta.x()) > std::abs(delta.y()) ||
+        (event->modifiers() & Qt::AltModifier) || rows < 1) {
+        QTableView::wheelEvent(event);
+        updateRowCounter();
+        return;
+    }
+    // Fine-grained wheels and touchpads send parts of a notch; they add up to steps.
+    wheelRemainder_ += delta.y();
+    const int steps = wheelRemainder_ / QWheelEvent::DefaultDeltasPerStep;
+    wheelRemainder_ -= steps * QWheelEvent::DefaultDeltasPerStep;
+    event->accept();
+    if (steps != 0) {
+        const QModelIndex cur = currentIndex();
+        const int from = cur.isValid() ? cur.row() : 0;
+        const int column = cur.isValid() ? cur.column() : std::max(0, horizontalHeader()->logicalIndexAt(0));
+        const int to = std::clamp(from - steps, 0, rows - 1);
+        if (to != from || !cur.isValid()) {
+            const QModelIndex next = model_->index(to, column);
+            selectionModel()->setCurrentIndex(next, QItemSelectionModel::ClearAndSelect);
+            scrollTo(next);
+        }
+    }
     updateRowCounter();
 }
 

@@ -78,6 +78,7 @@ private:
     int sortMarker_ = 0;
     bool titleClicked_ = false;
     bool doubleClicked_ = false;
+    int wheelRemainder_ = 0;  // wheel angle not yet amounting to a whole step
 };
 
 }  // namespace vnk::ui
