@@ -116,9 +116,15 @@ public:
         const CNumericScope numbers(cNumeric_);
         const QByteArray name = layout.sheetName.toUtf8();
         check(workbook_validate_sheet_name(wb_.get(), name.constData()));
+        errno = 0;
         ws_ = workbook_add_worksheet(wb_.get(), name.constData());
-        if (!ws_)
+        if (!ws_) {
+            // Its temporary file could not be made, or memory ran out.
+            const int e = errno;
+            if (e != 0 && e != ENOMEM)
+                throw ExportError(fileErrorText(e));
             raise(LXW_ERROR_MEMORY_MALLOC_FAILED);
+        }
 
         title_ = workbook_add_format(wb_.get());
         format_set_bold(title_);
