@@ -10,7 +10,7 @@ PACKAGES=(
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc odbc-mariadb
   postgresql postgresql-client
   mariadb-server mariadb-client
-  libxlsxwriter-dev
+  libxlsxwriter-dev zlib1g-dev
   googletest libgtest-dev libgmock-dev
   fonts-liberation
   python3 python3-openpyxl python3-xlrd python3-xlsxwriter

@@ -113,10 +113,24 @@ void SpoolFile::copyTo(SheetOutputFile& out) {
 
 // ---- staged path
 
-StagedPath::StagedPath(const QString& target) : target_(target) {
+namespace {
+
+// The file a name stands for: through a symbolic link (a chain of them, a dangling one
+// too) its target, which is what gets written, as QSaveFile does; the link stays.
+QString writtenFile(const QString& target) {
+    QFileInfo info(target);
+    for (int depth = 0; depth < 40 && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? QFileInfo(target).absoluteFilePath() : info.absoluteFilePath();
+}
+
+}  // namespace
+
+StagedPath::StagedPath(const QString& target) {
     if (target.isEmpty())
         throw ExportError(fileErrorText(ENOENT));
-    const QFileInfo info(target);
+    target_ = writtenFile(target);
+    const QFileInfo info(target_);
     if (info.isDir())
         throw ExportError(fileErrorText(EISDIR));
     QTemporaryFile tmp(info.absolutePath() + u'/' + info.fileName() + QStringLiteral(".XXXXXX"));
@@ -124,16 +138,22 @@ StagedPath::StagedPath(const QString& target) : target_(target) {
     errno = 0;
     if (!tmp.open()) {
         const int saved = errno;
-        throw fileError(tmp, fileCreateError(target, saved));
+        throw fileError(tmp, fileCreateError(target_, saved));
     }
     path_ = tmp.fileName();
-    // Access as a new file of the user's would have, or as the file it replaces.
+    // Access as a new file of the user's would have, or as the file it replaces; the
+    // temporary file is made private, so it is never more open than either meanwhile.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     struct stat st;
-    const QByteArray old = QFile::encodeName(info.absoluteFilePath());
+    const QByteArray old = QFile::encodeName(target_);
     const mode_t mode = ::stat(old.constData(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask);
-    ::chmod(QFile::encodeName(path_).constData(), mode);
+    if (::fchmod(tmp.handle(), mode) != 0) {
+        const int saved = errno;
+        QFile::remove(path_);
+        path_.clear();
+        throw ExportError(fileErrorText(saved));
+    }
 }
 
 StagedPath::~StagedPath() {
@@ -141,9 +161,13 @@ StagedPath::~StagedPath() {
         QFile::remove(path_);
 }
 
+QString StagedPath::folder() const {
+    return QFileInfo(target_).absolutePath();
+}
+
 void StagedPath::commit() {
     const QByteArray from = QFile::encodeName(path_);
-    const QByteArray to = QFile::encodeName(QFileInfo(target_).absoluteFilePath());
+    const QByteArray to = QFile::encodeName(target_);
     if (std::rename(from.constData(), to.constData()) != 0)
         throw ExportError(fileErrorText(errno));
     committed_ = true;

@@ -66,6 +66,8 @@ private:
 
 // A path beside the target for a library that writes by file name. commit() moves the
 // finished file over the target; destroyed without it, the temporary file is removed.
+// A target that is a symbolic link is written through: its target is replaced, the link
+// stays. The staged file has the access of the file it replaces (or of a new file).
 class StagedPath {
 public:
     explicit StagedPath(const QString& target);
@@ -74,6 +76,8 @@ public:
     StagedPath& operator=(const StagedPath&) = delete;
 
     const QString& path() const { return path_; }
+    // The folder of the file written, which holds the staged file.
+    QString folder() const;
     void commit();
 
 private:

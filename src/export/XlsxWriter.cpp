@@ -2,8 +2,8 @@
 
 #include "ExportErrors.h"
 #include "SpreadsheetIo.h"
+#include "XlsxArchiveCheck.h"
 
-#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <locale.h>
@@ -39,6 +39,13 @@ using Workbook = std::unique_ptr<lxw_workbook, FreeWorkbook>;
 void check(lxw_error err) {
     if (err != LXW_NO_ERROR)
         raise(err);
+}
+
+// errno left by a failed write of the library's own: it writes its temporary files with
+// stdio and does not look at the result, so a full disk shows only here (these numbers
+// come from nothing but writes).
+bool isWriteFailure(int e) {
+    return e == ENOSPC || e == EDQUOT || e == EFBIG || e == EIO;
 }
 
 // The library writes every number of the workbook (cell values, column widths, margins)
@@ -86,7 +93,11 @@ class XlsxSheetWriter final : public SheetWriter {
 public:
     explicit XlsxSheetWriter(const QString& target) : staged_(target) {
         const CNumericScope numbers(cNumeric_);
-        tmpdir_ = QFile::encodeName(QDir::tempPath());
+        // The library's temporary files (the sheet's rows, then each part of the package)
+        // go beside the output: on the disk that must hold the result anyway, not in a
+        // temporary folder that may be a small memory file system. It removes each one
+        // as soon as it is created.
+        tmpdir_ = QFile::encodeName(staged_.folder());
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         options.tmpdir = tmpdir_.data();
@@ -105,9 +116,15 @@ public:
         const CNumericScope numbers(cNumeric_);
         const QByteArray name = layout.sheetName.toUtf8();
         check(workbook_validate_sheet_name(wb_.get(), name.constData()));
+        errno = 0;
         ws_ = workbook_add_worksheet(wb_.get(), name.constData());
-        if (!ws_)
+        if (!ws_) {
+            // Its temporary file could not be made, or memory ran out.
+            const int e = errno;
+            if (e != 0 && e != ENOMEM)
+                throw ExportError(fileErrorText(e));
             raise(LXW_ERROR_MEMORY_MALLOC_FAILED);
+        }
 
         title_ = workbook_add_format(wb_.get());
         format_set_bold(title_);
@@ -137,6 +154,7 @@ public:
         }
 
         if (layout.withTitles) {
+            bool titleRow = false;
             worksheet_freeze_panes(ws_, 1, 0);
             worksheet_set_selection(ws_, 1, 0, 1, 0);
             for (std::size_t i = 0; i < layout.columns.size(); ++i) {
@@ -147,8 +165,14 @@ public:
                 if (v.empty())
                     continue;
                 scratch_.assign(v);
+                errno = 0;
                 check(worksheet_write_string(ws_, 0, static_cast<lxw_col_t>(i), scratch_.c_str(), title_));
+                checkWrites();
+                ++written_.cells;
+                titleRow = true;
             }
+            if (titleRow)
+                ++written_.rows;
         }
     }
 
@@ -156,30 +180,43 @@ public:
         const CNumericScope numbers(cNumeric_);
         const auto r = static_cast<lxw_row_t>(row);
         xmlBytes_ += kRowXml + kCellXml * static_cast<std::int64_t>(cells.size());
+        const std::int64_t cellsBefore = written_.cells;
+        errno = 0;
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const Cell& c = cells[i];
             const auto col = static_cast<lxw_col_t>(i);
             lxw_format* f = formats_[i];
             switch (c.type) {
             case Cell::Empty:
-                if (f)
+                if (f) {
                     check(worksheet_write_blank(ws_, r, col, f));
+                    ++written_.cells;
+                }
                 break;
             case Cell::Number:
             case Cell::DateTime:
                 check(worksheet_write_number(ws_, r, col, c.number, f));
+                ++written_.cells;
                 break;
             case Cell::Boolean:
                 check(worksheet_write_boolean(ws_, r, col, c.boolean ? 1 : 0, f));
+                ++written_.cells;
                 break;
             case Cell::Text:
-                // The library takes C strings.
+                // The library takes C strings; an empty one is a blank cell, left out
+                // when it has no format.
                 scratch_.assign(c.text);
                 xmlBytes_ += 2 * static_cast<std::int64_t>(c.text.size());  // room for escapes
                 check(worksheet_write_string(ws_, r, col, scratch_.c_str(), f));
+                if (!c.text.empty() || f)
+                    ++written_.cells;
                 break;
             }
         }
+        // The library writes out the previous row when a new one begins.
+        checkWrites();
+        if (written_.cells != cellsBefore)
+            ++written_.rows;
     }
 
     void finish(const std::vector<double>& widths) override {
@@ -195,10 +232,21 @@ public:
         const lxw_error err = workbook_close(wb_.release());  // frees the workbook too
         if (err != LXW_NO_ERROR)
             raise(err);
+        checkWrites();
+        // What the library could not report shows in the file itself.
+        if (!xlsxArchiveIsWhole(staged_.path(), written_))
+            throw ExportError(fileErrorText(EIO));
         staged_.commit();
     }
 
 private:
+    // Stops at the first write the library let fail (errno cleared before its calls).
+    static void checkWrites() {
+        const int e = errno;
+        if (isWriteFailure(e))
+            throw ExportError(fileErrorText(e));
+    }
+
     StagedPath staged_;
     CNumericLocale cNumeric_;  // every call into the library runs under it
     QByteArray tmpdir_;
@@ -208,6 +256,7 @@ private:
     std::vector<lxw_format*> formats_;
     std::string scratch_;
     std::int64_t xmlBytes_ = 0;  // a generous estimate of the sheet's XML
+    XlsxSheetCounts written_;    // rows and cells handed to the library
 
     static constexpr std::int64_t kRowXml = 48;   // <row r="1048576" spans="1:16384">...
     static constexpr std::int64_t kCellXml = 56;  // <c r="XFD1048576" s="12" t="inlineStr">...

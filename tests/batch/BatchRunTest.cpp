@@ -22,8 +22,13 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vnk;
 
@@ -183,10 +188,14 @@ protected:
         return env;
     }
 
-    Outcome run(const QStringList& args, const QString& locale = {}) const {
+    // inChild runs in the started process before the program (limits of its own).
+    Outcome run(const QStringList& args, const QString& locale = {},
+                const std::function<void()>& inChild = {}) const {
         QFile::remove(path(QStringLiteral("events.jsonl")));
         Outcome out;
         QProcess p;
+        if (inChild)
+            p.setChildProcessModifier(inChild);
         p.setProcessEnvironment(schedulerEnvironment(locale));
         p.setWorkingDirectory(work_.path());
         p.start(kProgram, args);
@@ -395,6 +404,112 @@ TEST_F(BatchRunTest, ExportFailuresAreLoggedOnce) {
         EXPECT_FALSE(o.messages.first().isEmpty());
         EXPECT_NE(o.messages.first(), kNoData);
         EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("a"))));
+    }
+}
+
+// Writes that fail on the way (here every file is limited to a few megabytes, as a full
+// disk would stop it) fail the run, whichever file of the export's they hit: the xlsx
+// library's temporary files too, whose errors it does not report itself.
+TEST_F(BatchRunTest, AWriteThatFailsFailsTheRunAndKeepsThePreviousFile) {
+    // Many rows that pack well: the sheet outgrows the limit long before its archive would.
+    const QString query = writeQuery(
+        QStringLiteral("q.vnk"),
+        QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 60000)\n"
+                       "select i, 'row number ' || i || ' of the generated series' as name, i % 7 as kind from n"));
+    const auto smallFiles = [] {
+        const rlim_t limit = rlim_t(1) << 20;
+        const struct rlimit r = {limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &r);
+        ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+    };
+    const QByteArray previous = "the previous export\n";
+    const std::vector<QStringList> outputs = {
+        {QStringLiteral("X"), QStringLiteral("XLSX"), QStringLiteral("1")},
+        {QStringLiteral("X"), QStringLiteral("XLS"), QStringLiteral("1")},
+        {QStringLiteral("X"), QStringLiteral("HTML"), QStringLiteral("1")},
+        {QStringLiteral("X"), QStringLiteral("CSV"), QStringLiteral("1")},
+        {QStringLiteral("X"), QStringLiteral("XML"), QStringLiteral("1")},
+        {QStringLiteral("D"), QStringLiteral("Tab"), QStringLiteral("1")},
+    };
+    for (const QStringList& output : outputs) {
+        SCOPED_TRACE(output.join(u'|').toStdString());
+        const QString extension = output.at(0) == u"D" ? QStringLiteral("txt") : output.at(1).toLower();
+        QDir(path(QStringLiteral("out"))).removeRecursively();
+        ASSERT_TRUE(QDir(work_.path()).mkdir(QStringLiteral("out")));
+        const QString target = path(QStringLiteral("out/result.") + extension);
+        {
+            QFile f(target);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(previous);
+        }
+        const Outcome o = run(QStringList{query, target} + output, {}, smallFiles);
+        EXPECT_EQ(o.exitCode, 1) << o.errorOutput.toStdString();
+        EXPECT_EQ(o.messages, QStringList{QStringLiteral("Disk full")});
+        EXPECT_EQ(fileBytes(target), previous);
+        // Nothing partial left beside it.
+        EXPECT_EQ(QDir(path(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList{QStringLiteral("result.") + extension});
+    }
+}
+
+// An output name that is a symbolic link is written through to its target, in every
+// format: the link stays, the target is replaced (or made, when the link dangles) and
+// keeps its access; nothing is left beside either.
+TEST_F(BatchRunTest, AnOutputThatIsASymbolicLinkIsWrittenThrough) {
+    const QString query = writeQuery(QStringLiteral("q.vnk"), QStringLiteral("select id, name from t order by id"));
+    const std::vector<QStringList> outputs = {
+        {QStringLiteral("X"), QStringLiteral("XLSX"), QStringLiteral("1")},
+        {QStringLiteral("X"), QStringLiteral("XLS"), QStringLiteral("1")},
+        {QStringLiteral("X"), QStringLiteral("HTML"), QStringLiteral("1")},
+        {QStringLiteral("X"), QStringLiteral("CSV"), QStringLiteral("1")},
+        {QStringLiteral("X"), QStringLiteral("XML"), QStringLiteral("1")},
+        {QStringLiteral("D"), QStringLiteral(","), QStringLiteral("1")},
+    };
+    const QByteArray previous = "the previous export\n";
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    for (const QStringList& output : outputs) {
+        const QString extension = output.at(0) == u"D" ? QStringLiteral("txt") : output.at(1).toLower();
+        for (const bool targetExists : {true, false}) {
+            SCOPED_TRACE((output.join(u'|') + (targetExists ? QStringLiteral(" existing") : QStringLiteral(" dangling"))).toStdString());
+            QDir(path(QStringLiteral("links"))).removeRecursively();
+            QDir(path(QStringLiteral("store"))).removeRecursively();
+            ASSERT_TRUE(QDir(work_.path()).mkpath(QStringLiteral("links")));
+            ASSERT_TRUE(QDir(work_.path()).mkpath(QStringLiteral("store")));
+            const QString target = path(QStringLiteral("store/report.") + extension);
+            const QString link = path(QStringLiteral("links/report.") + extension);
+            if (targetExists) {
+                QFile f(target);
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                f.write(previous);
+                f.close();
+                // Private: a replacement must not be readable by others either.
+                ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0600), 0);
+            }
+            // Relative, as links often are.
+            ASSERT_EQ(::symlink(QByteArray("../store/report.").append(extension.toUtf8()).constData(),
+                                QFile::encodeName(link).constData()),
+                      0);
+
+            const Outcome o = run(QStringList{query, link} + output);
+            EXPECT_EQ(o.exitCode, 0) << o.errorOutput.toStdString();
+            EXPECT_EQ(o.messages, QStringList());
+            EXPECT_TRUE(QFileInfo(link).isSymLink());
+            EXPECT_EQ(QFileInfo(link).symLinkTarget(), target);
+            const QByteArray written = fileBytes(target);
+            EXPECT_GT(written.size(), 20);
+            EXPECT_NE(written, previous);
+            struct stat st {};
+            ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+            if (targetExists)
+                EXPECT_EQ(st.st_mode & 07777, 0600u);
+            else
+                EXPECT_EQ(st.st_mode & 07777 & ~(0666 & ~mask), 0u) << "more open than the umask allows";
+            EXPECT_EQ(QDir(path(QStringLiteral("links"))).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                      QStringList{QStringLiteral("report.") + extension});
+            EXPECT_EQ(QDir(path(QStringLiteral("store"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                      QStringList{QStringLiteral("report.") + extension});
+        }
     }
 }
 
