@@ -6,7 +6,7 @@ namespace vnk::db {
 
 // The data module: the one connection and the one query of the program.
 struct Tdm1 {
-    Connection ADOConn1;
+    Connection ADOConn1{true};
     Query ADOQry1{ADOConn1};
 };
 
