@@ -94,16 +94,20 @@ std::unique_ptr<Driver> openDriver(const QString& connectionString,
 
 // ---- Connection
 
-Connection::Connection() = default;
+Connection::Connection(bool sharesLiteralRule) : sharesLiteralRule_(sharesLiteralRule) {}
 Connection::~Connection() = default;
 
 void Connection::open(const std::optional<Credentials>& credentials) {
     close();
     driver_ = openDriver(connString_, credentials, workFolder_);
+    if (sharesLiteralRule_)
+        setConnectionLiteralRule(driver_->stringLiteralRule());
 }
 
 void Connection::close() {
     driver_.reset();
+    if (sharesLiteralRule_)
+        setConnectionLiteralRule(StringLiteralRule::Standard);
 }
 
 std::unique_ptr<ResultSet> Connection::openSchema(SchemaKind kind, const QStringList& restrictions) {

@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 #include "ResultSet.h"
+#include "share/AppState.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,8 @@ public:
     virtual void beginTransaction() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // How the server reads a quoted string literal, as asked once when the connection opened.
+    virtual StringLiteralRule stringLiteralRule() const { return StringLiteralRule::Standard; }
 };
 
 // Opens the provider chosen by the connection string's Provider= pair:
@@ -50,7 +53,10 @@ QString loginUserName(const QString& connectionString);
 // The data module's connection (ADOConn1). Not copyable; one per process in the program.
 class Connection {
 public:
-    Connection();
+    // The program's connection (sharesLiteralRule) hands its server's literal rule to the
+    // quoting of parameter values (setConnectionLiteralRule) on every open and close; a
+    // passing connection, such as a connection test, leaves it alone.
+    explicit Connection(bool sharesLiteralRule = false);
     ~Connection();
     void setConnectionString(const QString& text) { connString_ = text; }
     const QString& connectionString() const { return connString_; }
@@ -72,6 +78,10 @@ public:
     // Runs a statement: nullptr when it has no row set. Raises DbError when not open.
     std::unique_ptr<RowSource> execute(const QString& sql);
     Driver* driver() { return driver_.get(); }
+    // The open server's literal rule; Standard while closed.
+    StringLiteralRule stringLiteralRule() const {
+        return driver_ ? driver_->stringLiteralRule() : StringLiteralRule::Standard;
+    }
 
     // Connection (ADOConn1) name shown by the login prompt.
     static QString name() { return QStringLiteral("ADOConn1"); }
@@ -80,6 +90,7 @@ private:
     QString connString_;
     QString workFolder_;
     bool loginPrompt_ = false;
+    bool sharesLiteralRule_ = false;
     std::unique_ptr<Driver> driver_;
 };
 

@@ -6,7 +6,7 @@ namespace vnk::db {
 
 // The data module: the one connection and the one query of the program.
 struct Tdm1 {
-    Connection ADOConn1;
+    Connection ADOConn1{true};  // its server's literal rule governs the quoting of values
     Query ADOQry1{ADOConn1};
 };
 

@@ -250,6 +250,44 @@ public:
     }
     void commit() override { endTransaction(SQL_COMMIT); }
     void rollback() override { endTransaction(SQL_ROLLBACK); }
+    StringLiteralRule stringLiteralRule() const override { return literalRule_; }
+
+    // Asks the server once, right after the open, whether a backslash escapes in its string
+    // literals: MariaDB/MySQL unless sql_mode holds NO_BACKSLASH_ESCAPES, PostgreSQL when
+    // standard_conforming_strings is off (both can be changed by the connection string's
+    // start-up statements). Any other server is taken as standard.
+    void askLiteralRule(const QString& dbmsName) {
+        const bool mysql = dbmsName.contains(u"MariaDB", Qt::CaseInsensitive) ||
+                           dbmsName.contains(u"MySQL", Qt::CaseInsensitive);
+        const bool postgres = dbmsName.contains(u"PostgreSQL", Qt::CaseInsensitive);
+        if (!mysql && !postgres)
+            return;
+        // Without an answer each keeps its server's default: escapes on MariaDB/MySQL,
+        // standard on PostgreSQL.
+        literalRule_ = mysql ? StringLiteralRule::BackslashEscapes : StringLiteralRule::Standard;
+        QString answer;
+        try {
+            std::unique_ptr<RowSource> rows =
+                execute(mysql ? QStringLiteral("SELECT @@SESSION.sql_mode")
+                              : QStringLiteral("SHOW standard_conforming_strings"));
+            if (!rows)
+                return;
+            const std::unique_ptr<ResultSet> held = ResultSet::fetchAll(*rows);
+            if (held->recordCount() < 1 || held->fieldCount() < 1)
+                return;
+            answer = held->value(0, 0).toString();
+        } catch (const DbError&) {
+            return;
+        }
+        if (mysql)
+            literalRule_ = answer.contains(u"NO_BACKSLASH_ESCAPES", Qt::CaseInsensitive)
+                               ? StringLiteralRule::Standard
+                               : StringLiteralRule::BackslashEscapes;
+        else
+            literalRule_ = answer.trimmed().compare(u"off", Qt::CaseInsensitive) == 0
+                               ? StringLiteralRule::EscapeString
+                               : StringLiteralRule::Standard;
+    }
 
 private:
     // Catalog function arguments, UTF-16 and UTF-8: empty means any (a null pointer);
@@ -380,6 +418,7 @@ private:
     }
 
     std::shared_ptr<Session> s_;
+    StringLiteralRule literalRule_ = StringLiteralRule::Standard;
 };
 
 QString infoText(const Dbc& dbc, SQLUSMALLINT what) {
@@ -500,7 +539,15 @@ std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
     } catch (const DbError&) {
         // no current catalog: the schema rowset leaves CATALOG_NAME empty
     }
-    return std::make_unique<OdbcDriver>(std::move(s));
+    QString dbmsName;
+    try {
+        dbmsName = infoText(s->dbc, SQL_DBMS_NAME);
+    } catch (const DbError&) {
+        // an unnamed server is taken as standard
+    }
+    auto driver = std::make_unique<OdbcDriver>(std::move(s));
+    driver->askLiteralRule(dbmsName);
+    return driver;
 }
 
 }  // namespace vnk::db

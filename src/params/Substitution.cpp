@@ -57,6 +57,23 @@ QString Enclosed(const QString& text, QChar quote) {
     return out;
 }
 
+QString QuoteSql(const QString& text, StringLiteralRule rule) {
+    if (rule == StringLiteralRule::Standard)
+        return Enclosed(text, u'\'');
+    QString out;
+    out.reserve(text.size() + 3);
+    if (rule == StringLiteralRule::EscapeString)
+        out += u'E';
+    out += u'\'';
+    for (const QChar c : text) {
+        out += c;
+        if (c == u'\'' || c == u'\\')
+            out += c;
+    }
+    out += u'\'';
+    return out;
+}
+
 QString FormatValue(const QueryParameter& record) {
     using enum ParamType;
     switch (record.Kind) {

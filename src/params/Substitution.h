@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QueryParameter.h"
+#include "share/AppState.h"
 
 #include <QString>
 
@@ -8,8 +9,14 @@ namespace vnk::params {
 
 // text between two quote characters, each quote inside doubled.
 QString Enclosed(const QString& text, QChar quote);
-// "'" + text with every single quote doubled + "'": O'Brien gives 'O''Brien', "" gives ''.
-inline QString QuoteSql(const QString& text) { return Enclosed(text, u'\''); }
+// A string literal that the server reads back as exactly `text`: "'" + text with every
+// single quote doubled + "'" (O'Brien gives 'O''Brien', "" gives ''); where the server
+// reads a backslash as an escape, every backslash is doubled too, and EscapeString writes
+// the literal as E'...'. A quote or a backslash at the end can then never close the literal
+// early and let the rest of a value run as SQL.
+QString QuoteSql(const QString& text, StringLiteralRule rule);
+// QuoteSql with the rule of the program's open connection (Standard when none is open).
+inline QString QuoteSql(const QString& text) { return QuoteSql(text, connectionLiteralRule()); }
 
 // The entered value written in the form its type prescribes:
 //   Str, Pwd, Text        QuoteSql(EnteredText), untrimmed, line breaks kept

@@ -1,5 +1,7 @@
 #include "AppState.h"
 
+#include <atomic>
+
 namespace vnk {
 
 namespace {
@@ -7,6 +9,8 @@ AppState& instance() {
     static AppState state;
     return state;
 }
+
+std::atomic<StringLiteralRule> literalRule{StringLiteralRule::Standard};
 }  // namespace
 
 AppState& appState() {
@@ -15,6 +19,14 @@ AppState& appState() {
 
 void resetAppState() {
     instance() = AppState{};
+}
+
+StringLiteralRule connectionLiteralRule() {
+    return literalRule.load();
+}
+
+void setConnectionLiteralRule(StringLiteralRule rule) {
+    literalRule.store(rule);
 }
 
 }  // namespace vnk

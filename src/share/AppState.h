@@ -5,6 +5,14 @@
 
 namespace vnk {
 
+// How the server of the open connection reads a string literal, which decides how a value
+// is quoted so that it arrives as exactly the text typed.
+enum class StringLiteralRule {
+    Standard,          // '...': only a doubled single quote is special (SQLite, PostgreSQL)
+    BackslashEscapes,  // '...' in which a backslash escapes (MariaDB/MySQL by default)
+    EscapeString,      // a backslash escapes in '...', so E'...' is written (PostgreSQL with
+                       // standard_conforming_strings off): the form whose rule never changes
+};
 
 // Options of the pending export (filled by the output selection).
 struct OutputOptions {
@@ -60,6 +68,12 @@ struct AppState {
 };
 
 AppState& appState();
+
+// The rule of the program's connection: set when it opens, Standard while none is open.
+// Kept outside the record: the connection opens on a worker thread, and the rule follows
+// the connection, not resetAppState().
+StringLiteralRule connectionLiteralRule();
+void setConnectionLiteralRule(StringLiteralRule rule);
 
 // Resets the record to its start values (tests start each case from a clean state).
 void resetAppState();

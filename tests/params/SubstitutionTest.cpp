@@ -51,6 +51,61 @@ TEST(QuoteSql, DoublesEverySingleQuote) {
         EXPECT_EQ(QuoteSql(u8(in)), u8(out)) << in;
 }
 
+// Where the server reads a backslash as an escape, a backslash is doubled as well, so
+// neither a backslash before a quote nor one at the end can close the literal early.
+TEST(QuoteSql, DoublesBackslashesWhereTheServerEscapesWithThem) {
+    using enum vnk::StringLiteralRule;
+    struct Case {
+        const char* in;
+        const char* standard;
+        const char* escapes;
+        const char* escapeString;
+    } cases[] = {
+        {R"(O'Brien)", R"('O''Brien')", R"('O''Brien')", R"(E'O''Brien')"},
+        {"", "''", "''", "E''"},
+        {R"(C:\temp\)", R"('C:\temp\')", R"('C:\\temp\\')", R"(E'C:\\temp\\')"},
+        {R"(\' or 1=1 -- )", R"('\'' or 1=1 -- ')", R"('\\'' or 1=1 -- ')",
+         R"(E'\\'' or 1=1 -- ')"},
+        {R"(\\'')", R"('\\''''')", R"('\\\\''''')", R"(E'\\\\''''')"},
+        {"a\tb\"\\0", "'a\tb\"\\0'", "'a\tb\"\\\\0'", "E'a\tb\"\\\\0'"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(QuoteSql(u8(c.in), Standard), u8(c.standard)) << c.in;
+        EXPECT_EQ(QuoteSql(u8(c.in), BackslashEscapes), u8(c.escapes)) << c.in;
+        EXPECT_EQ(QuoteSql(u8(c.in), EscapeString), u8(c.escapeString)) << c.in;
+    }
+}
+
+// Every quoted value, the checked list's too, follows the rule of the open connection;
+// N and V values stay as entered.
+TEST(FormatValue, QuotesByTheConnectionsRule) {
+    struct RuleGuard {
+        ~RuleGuard() { vnk::setConnectionLiteralRule(vnk::StringLiteralRule::Standard); }
+    } guard;
+    using enum ParamType;
+    vnk::setConnectionLiteralRule(vnk::StringLiteralRule::BackslashEscapes);
+    QueryParameter str = record(Str);
+    str.EnteredText = u8(R"(x\)");
+    EXPECT_EQ(FormatValue(str), u8(R"('x\\')"));
+    QueryParameter pick = record(SSqlPickW);
+    pick.EnteredText = u8(R"(x\)");
+    EXPECT_EQ(FormatValue(pick), u8(R"('x\\')"));
+    QueryParameter checks = record(SFixPickC);
+    checks.EnteredChoices = list({R"(a\)", "b'"});
+    EXPECT_EQ(FormatValue(checks), u8(R"(('a\\','b'''))"));
+    QueryParameter lines = record(SList);
+    lines.EnteredLines = list({R"(\)"});
+    EXPECT_EQ(FormatValue(lines), u8(R"(('\\'))"));
+    QueryParameter verbatim = record(VFixPickR);
+    verbatim.EnteredText = u8(R"(a\')");
+    EXPECT_EQ(FormatValue(verbatim), u8(R"(a\')"));
+
+    vnk::setConnectionLiteralRule(vnk::StringLiteralRule::EscapeString);
+    EXPECT_EQ(FormatValue(str), u8(R"(E'x\\')"));
+    vnk::setConnectionLiteralRule(vnk::StringLiteralRule::Standard);
+    EXPECT_EQ(FormatValue(str), u8(R"('x\')"));
+}
+
 TEST(FormatValue, WritesEachTypeInItsForm) {
     using enum ParamType;
     struct Case {
