@@ -31,6 +31,9 @@ public:
     virtual void beginTransaction() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // The database product behind the connection as the provider names it ("PostgreSQL",
+    // "MariaDB", ...); empty when the provider does not say.
+    virtual QString dbmsName() const { return {}; }
 };
 
 // Opens the provider chosen by the connection string's Provider= pair:
@@ -72,6 +75,7 @@ public:
     // Runs a statement: nullptr when it has no row set. Raises DbError when not open.
     std::unique_ptr<RowSource> execute(const QString& sql);
     Driver* driver() { return driver_.get(); }
+    QString dbmsName() const { return driver_ ? driver_->dbmsName() : QString(); }
 
     // Connection (ADOConn1) name shown by the login prompt.
     static QString name() { return QStringLiteral("ADOConn1"); }

@@ -4,12 +4,25 @@
 #include "OdbcHandles.h"
 #include "OdbcRows.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
 #include <cstdint>
 #include <optional>
 
 namespace vnk::db {
+
+// psqlODBC adds to a server's message the statement it sent itself to read a portion
+// through its own cursor (';fetch 10000 in "SQL_CUR0x..."'): the driver's doings, not the
+// database's message, and meaningless to whoever reads the message.
+QString withoutDriverStatement(const QString& text) {
+    static const QRegularExpression fetch(
+        QStringLiteral("\\s*;?\\s*fetch\\s+\\d+\\s+in\\s+\"SQL_CUR[^\"]*\""),
+        QRegularExpression::CaseInsensitiveOption);
+    QString out = text;
+    out.remove(fetch);
+    return out;
+}
 
 namespace odbc {
 
@@ -58,6 +71,8 @@ std::vector<Diagnostic> diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bo
 DbError errorFrom(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* call,
                   bool narrow) {
     std::vector<Diagnostic> records = diagnostics(handleType, handle, narrow);
+    for (Diagnostic& d : records)
+        d.text = withoutDriverStatement(d.text);
     if (records.empty()) {
         QString text = QStringLiteral("%1 failed").arg(QLatin1String(call));
         if (rc == SQL_INVALID_HANDLE)
@@ -100,6 +115,7 @@ struct Session {
     FetchCaps caps;
     QString patternEscape;
     QString currentCatalog;
+    QString dbmsName;
     bool schemas = true;
 };
 
@@ -250,6 +266,7 @@ public:
     }
     void commit() override { endTransaction(SQL_COMMIT); }
     void rollback() override { endTransaction(SQL_ROLLBACK); }
+    QString dbmsName() const override { return s_->dbmsName; }
 
 private:
     // Catalog function arguments, UTF-16 and UTF-8: empty means any (a null pointer);
@@ -490,6 +507,11 @@ std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
     s->caps.blockGetData = (getData & SQL_GD_BLOCK) != 0 &&
                            (infoMask(s->dbc, SQL_POS_OPERATIONS) & SQL_POS_POSITION) != 0;
     s->patternEscape = infoText(s->dbc, SQL_SEARCH_PATTERN_ESCAPE);
+    try {
+        s->dbmsName = infoText(s->dbc, SQL_DBMS_NAME);
+    } catch (const DbError&) {
+        // unnamed: treated as any database
+    }
     s->schemas = infoMask(s->dbc, SQL_SCHEMA_USAGE) != 0;
     try {
         SQLWCHAR buf[256] = {};
