@@ -34,6 +34,9 @@ public:
     virtual void rollback() = 0;
     // How the server reads a quoted string literal, as asked once when the connection opened.
     virtual StringLiteralRule stringLiteralRule() const { return StringLiteralRule::Standard; }
+    // The database product behind the connection as the provider names it ("PostgreSQL",
+    // "MariaDB", ...); empty when the provider does not say.
+    virtual QString dbmsName() const { return {}; }
 };
 
 // Opens the provider chosen by the connection string's Provider= pair:
@@ -82,6 +85,7 @@ public:
     StringLiteralRule stringLiteralRule() const {
         return driver_ ? driver_->stringLiteralRule() : StringLiteralRule::Standard;
     }
+    QString dbmsName() const { return driver_ ? driver_->dbmsName() : QString(); }
 
     // Connection (ADOConn1) name shown by the login prompt.
     static QString name() { return QStringLiteral("ADOConn1"); }

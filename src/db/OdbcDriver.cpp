@@ -4,12 +4,25 @@
 #include "OdbcHandles.h"
 #include "OdbcRows.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
 #include <cstdint>
 #include <optional>
 
 namespace vnk::db {
+
+// psqlODBC adds to a server's message the statement it sent itself to read a portion
+// through its own cursor (';fetch 10000 in "SQL_CUR0x..."'): the driver's doings, not the
+// database's message, and meaningless to whoever reads the message.
+QString withoutDriverStatement(const QString& text) {
+    static const QRegularExpression fetch(
+        QStringLiteral("\\s*;?\\s*fetch\\s+\\d+\\s+in\\s+\"SQL_CUR[^\"]*\""),
+        QRegularExpression::CaseInsensitiveOption);
+    QString out = text;
+    out.remove(fetch);
+    return out;
+}
 
 namespace odbc {
 
@@ -58,6 +71,8 @@ std::vector<Diagnostic> diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bo
 DbError errorFrom(SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc, const char* call,
                   bool narrow) {
     std::vector<Diagnostic> records = diagnostics(handleType, handle, narrow);
+    for (Diagnostic& d : records)
+        d.text = withoutDriverStatement(d.text);
     if (records.empty()) {
         QString text = QStringLiteral("%1 failed").arg(QLatin1String(call));
         if (rc == SQL_INVALID_HANDLE)
@@ -100,6 +115,7 @@ struct Session {
     FetchCaps caps;
     QString patternEscape;
     QString currentCatalog;
+    QString dbmsName;
     bool schemas = true;
 };
 
@@ -288,6 +304,7 @@ public:
                                ? StringLiteralRule::EscapeString
                                : StringLiteralRule::Standard;
     }
+    QString dbmsName() const override { return s_->dbmsName; }
 
 private:
     // Catalog function arguments, UTF-16 and UTF-8: empty means any (a null pointer);
@@ -529,6 +546,11 @@ std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
     s->caps.blockGetData = (getData & SQL_GD_BLOCK) != 0 &&
                            (infoMask(s->dbc, SQL_POS_OPERATIONS) & SQL_POS_POSITION) != 0;
     s->patternEscape = infoText(s->dbc, SQL_SEARCH_PATTERN_ESCAPE);
+    try {
+        s->dbmsName = infoText(s->dbc, SQL_DBMS_NAME);
+    } catch (const DbError&) {
+        // unnamed: treated as any database
+    }
     s->schemas = infoMask(s->dbc, SQL_SCHEMA_USAGE) != 0;
     try {
         SQLWCHAR buf[256] = {};
@@ -539,12 +561,7 @@ std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
     } catch (const DbError&) {
         // no current catalog: the schema rowset leaves CATALOG_NAME empty
     }
-    QString dbmsName;
-    try {
-        dbmsName = infoText(s->dbc, SQL_DBMS_NAME);
-    } catch (const DbError&) {
-        // an unnamed server is taken as standard
-    }
+    const QString dbmsName = s->dbmsName;  // an unnamed server is taken as standard
     auto driver = std::make_unique<OdbcDriver>(std::move(s));
     driver->askLiteralRule(dbmsName);
     return driver;

@@ -19,4 +19,8 @@ std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
 QString odbcConnectionString(const QString& connectionString,
                              const std::optional<Credentials>& credentials);
 
+// A driver's message without the statement psqlODBC appends to it when it reads through a
+// cursor of its own (';fetch 10000 in "SQL_CUR0x..."'). Every ODBC error goes through it.
+QString withoutDriverStatement(const QString& text);
+
 }  // namespace vnk::db

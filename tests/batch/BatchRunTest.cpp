@@ -11,6 +11,7 @@
 #include "db/ValueText.h"
 #include "queryfile/QueryFile.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cmath>
 #include <csignal>
 #include <functional>
@@ -672,6 +674,119 @@ TEST_F(BatchRunTest, PostgresThroughOdbcIntoEverySpreadsheetFormat) {
     EXPECT_TRUE(o.messages.first().startsWith(QStringLiteral("Login failed for user 'varnock'.")))
         << o.messages.first().toStdString();
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("refused.xlsx"))));
+}
+
+// The words a driver adds about its own doings (the statement it sent to read a portion)
+// are no part of what the user is told.
+void expectProvidersWordsOnly(const QString& message) {
+    EXPECT_FALSE(message.contains(QStringLiteral("SQL_CUR"))) << message.toStdString();
+    EXPECT_FALSE(message.contains(QRegularExpression(QStringLiteral("fetch +\\d"),
+                                                     QRegularExpression::CaseInsensitiveOption)))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("varnock_rows"))) << message.toStdString();
+}
+
+// A statement that fails before its first row logs the provider's message and then "No
+// data to export."; one that fails once rows have been read logs the provider's message
+// alone, whatever the driver is told about reading in portions.
+TEST_F(BatchRunTest, PostgresStatementsFailingWhileFetchingLogTheProvidersMessage) {
+    const QString conn = test::postgresConnectionString();
+    if (conn.isEmpty())
+        GTEST_SKIP() << "VARNOCK_TEST_PG is empty: no PostgreSQL server for this run, failures of the "
+                        "fetch are NOT tested";
+    const QString fails = QStringLiteral("ERROR: division by zero");
+    struct Case {
+        QString sql;
+        bool rowsFirst;  // rows were read before the failure
+    };
+    const std::vector<Case> cases = {
+        {QStringLiteral("select 1 / 0 as n"), false},
+        {QStringLiteral("select x, 1 / (x - 1) as n from generate_series(1, 5) x"), false},
+        // The third portion of 10000 rows fails.
+        {QStringLiteral("select x, 1 / (x - 25000) as n from generate_series(1, 30000) x;"), true},
+        // Failing within the first portion: nothing was read.
+        {QStringLiteral("-- early\nselect x, 1 / (x - 30) as n from generate_series(1, 40) x"), false},
+    };
+    for (const QString& settings :
+         {QString(), QStringLiteral(";UseDeclareFetch=1;Fetch=100"), QStringLiteral(";UseDeclareFetch=0")}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE((settings + u' ' + c.sql).toStdString());
+            const QString query = writeQuery(QStringLiteral("fails.vnk"), c.sql, conn + settings);
+            const Outcome o = run({query, QStringLiteral("fails.txt"), QStringLiteral("D"),
+                                   QStringLiteral(","), QStringLiteral("1")});
+            EXPECT_EQ(o.exitCode, 1) << o.errorOutput.toStdString();
+            ASSERT_EQ(o.messages.size(), c.rowsFirst ? 1 : 2) << o.messages.join(u'|').toStdString();
+            EXPECT_TRUE(o.messages.first().startsWith(fails)) << o.messages.first().toStdString();
+            expectProvidersWordsOnly(o.messages.first());
+            if (!c.rowsFirst) {
+                EXPECT_EQ(o.messages.at(1), kNoData);
+            }
+            EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("fails.txt"))));
+        }
+    }
+}
+
+// The server ends the connection while rows are being read (a restart, an administrator):
+// the run ends with the provider's message in the log and exit code 1, not with a signal,
+// and no partial file is left.
+TEST_F(BatchRunTest, PostgresConnectionLostWhileFetchingIsLoggedOnce) {
+    const QString conn = test::postgresConnectionString();
+    if (conn.isEmpty())
+        GTEST_SKIP() << "VARNOCK_TEST_PG is empty: no PostgreSQL server for this run, a lost connection "
+                        "is NOT tested";
+    const QString mark = QStringLiteral("vnk_lost_%1").arg(QCoreApplication::applicationPid());
+    const QString query = writeQuery(
+        QStringLiteral("lost.vnk"),
+        QStringLiteral("select x, repeat('v', 40) as pad from generate_series(1, 2000000) x"),
+        conn + QStringLiteral(";pqopt={application_name=") + mark + u'}');
+    std::unique_ptr<db::Driver> admin = db::openDriver(conn, std::nullopt, work_.path());
+    auto programBackend = [&]() -> std::pair<QString, QString> {  // pid, start of its statement
+        std::unique_ptr<db::RowSource> r = admin->execute(
+            QStringLiteral("select pid::text, query_start::text from pg_stat_activity "
+                           "where application_name = '") +
+            mark + QStringLiteral("' and query ilike '%fetch%'"));
+        if (r && r->next() && !r->isNull(0) && !r->isNull(1))
+            return {QString::fromUtf8(r->textAt(0)), QString::fromUtf8(r->textAt(1))};
+        return {};
+    };
+
+    QFile::remove(path(QStringLiteral("events.jsonl")));
+    QProcess p;
+    p.setProcessEnvironment(schedulerEnvironment());
+    p.setWorkingDirectory(work_.path());
+    p.start(kProgram, {query, QStringLiteral("lost.txt"), QStringLiteral("D"), QStringLiteral(","),
+                       QStringLiteral("1")});
+    ASSERT_TRUE(p.waitForStarted());
+    // Rows have been passed on once a second portion is asked for.
+    QString pid;
+    QString firstStart;
+    for (int i = 0; i < 3000 && p.state() == QProcess::Running; ++i) {
+        const auto [backend, started] = programBackend();
+        if (!backend.isEmpty() && firstStart.isEmpty())
+            firstStart = started;
+        if (!backend.isEmpty() && started != firstStart) {
+            pid = backend;
+            break;
+        }
+        QThread::msleep(10);
+    }
+    ASSERT_FALSE(pid.isEmpty()) << "the run was not seen reading its rows";
+    (void)admin->execute(QStringLiteral("select pg_terminate_backend(") + pid + u')');
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "the run died of a signal";
+    EXPECT_EQ(p.exitCode(), 1);
+    QStringList messages;
+    QFile log(path(QStringLiteral("events.jsonl")));
+    if (log.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : log.readAll().split('\n'))
+            if (!line.isEmpty())
+                messages << QJsonDocument::fromJson(line).object().value(QStringLiteral("message")).toString();
+    }
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'|').toStdString();
+    EXPECT_NE(messages.first(), kNoData);
+    EXPECT_FALSE(messages.first().isEmpty());
+    expectProvidersWordsOnly(messages.first());
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("lost.txt"))));
 }
 
 }  // namespace

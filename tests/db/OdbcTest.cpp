@@ -304,3 +304,48 @@ TEST(OdbcPostgres, ChinookSampleIsLoaded) {
     EXPECT_EQ(text(*rs, 0, 0), QStringLiteral("2240"));
     EXPECT_NEAR(rs->doubleAt(0, 1), 2328.60, 0.001);
 }
+
+// psqlODBC reading through its own cursor names that cursor's statement after the server's
+// message; the window's run (the data module's query) reports the server's message only.
+TEST(OdbcPostgres, ErrorsWhileReadingInPortionsCarryTheServersMessageOnly) {
+    REQUIRE_PG();
+    db::Connection conn;
+    conn.setConnectionString(postgresConnectionString() + QStringLiteral(";UseDeclareFetch=1;Fetch=100"));
+    conn.open();
+    for (const QString& sql :
+         {QStringLiteral("select x, 1 / (x - 250) from generate_series(1, 400) x"),
+          QStringLiteral("select 1 / 0")}) {
+        SCOPED_TRACE(sql.toStdString());
+        db::Query query(conn);
+        query.setSql(sql);
+        try {
+            query.open();
+            ADD_FAILURE() << "no error";
+        } catch (const db::DbError& e) {
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("ERROR: division by zero")))
+                << e.message().toStdString();
+            EXPECT_FALSE(e.message().contains(QStringLiteral("SQL_CUR"))) << e.message().toStdString();
+            for (const db::Diagnostic& d : e.records())
+                EXPECT_FALSE(d.text.contains(QStringLiteral("SQL_CUR"))) << d.text.toStdString();
+        }
+        EXPECT_FALSE(query.active());
+    }
+}
+
+TEST(OdbcMessages, DriversOwnCursorStatementsAreLeftOut) {
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"ERROR: canceling statement due to user request;fetch 10000 in \"SQL_CUR0x55d0c8a3f2b0\"",
+         "ERROR: canceling statement due to user request"},
+        {"server closed the connection unexpectedly;\nfetch 100 in \"SQL_CUR0x7f\";\nThe connection has been lost",
+         "server closed the connection unexpectedly;\nThe connection has been lost"},
+        {"ERROR: division by zero;\nError while fetching the next result",
+         "ERROR: division by zero;\nError while fetching the next result"},
+        // The user's own words are kept.
+        {"ERROR: cursor \"c\" does not exist;\nfetch 10 in c", "ERROR: cursor \"c\" does not exist;\nfetch 10 in c"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(db::withoutDriverStatement(QString::fromUtf8(c.text)).toStdString(), c.expected);
+}

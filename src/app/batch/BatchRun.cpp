@@ -3,7 +3,7 @@
 #include "LookAheadRows.h"
 #include "app/ui/AppRun.h"
 #include "app/ui/LoadQueryFile.h"
-#include "db/ConnectionString.h"
+#include "db/CursorRows.h"
 #include "db/DataModule.h"
 #include "db/DbError.h"
 #include "export/DelimitedWriter.h"
@@ -89,24 +89,20 @@ bool repeatableQuery(const QString& sql) {
            !second.match(rest).hasMatch();
 }
 
-// psqlODBC holds a whole result in the client unless it is asked to read it through a
-// cursor in portions. A batch run streams, so it asks for that when the connection string
-// names that driver and says nothing about it itself. Empty: nothing to change.
-QString portionedConnectionString(const QString& connString) {
-    const db::ConnectionString cs(connString);
-    const QString driver = cs.value(QStringLiteral("Driver")).value_or(QString());
-    if (!driver.contains(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive) &&
-        !driver.contains(QStringLiteral("psqlodbc"), Qt::CaseInsensitive))
-        return {};
-    if (cs.contains(QStringLiteral("UseDeclareFetch")))
-        return {};
-    QString amended = connString.trimmed();
-    while (amended.endsWith(u';'))
-        amended.chop(1);
-    amended += QStringLiteral(";UseDeclareFetch=1");
-    if (!cs.contains(QStringLiteral("Fetch")))
-        amended += QStringLiteral(";Fetch=10000");
-    return amended;
+// Rows read from PostgreSQL in one portion: a few megabytes held at a time.
+constexpr int kPortionRows = 10000;
+
+// PostgreSQL drivers hold a whole result in the client; psqlODBC's own mode of reading in
+// portions (UseDeclareFetch) can crash inside SQLFetch when the server goes away. A query
+// is therefore read through a cursor the run declares itself, every portion an ordinary
+// result of its own. Anything else, or a declaration the server refuses, runs as it is.
+std::unique_ptr<db::RowSource> runStatement(db::Connection& conn, const QString& sql,
+                                            bool repeatable) {
+    if (repeatable && conn.dbmsName().compare(u"PostgreSQL", Qt::CaseInsensitive) == 0) {
+        if (std::unique_ptr<db::CursorRows> rows = db::CursorRows::open(conn, sql, kPortionRows))
+            return rows;
+    }
+    return conn.execute(sql);
 }
 
 void writeOutput(db::RowSource& rows, const AppState& st) {
@@ -123,9 +119,10 @@ void writeOutput(db::RowSource& rows, const AppState& st) {
 // held: the first row is read ahead to know that there is something to write.
 void exportStatement(AppState& st) {
     db::Connection& conn = db::dm1().ADOConn1;
+    const bool repeatable = repeatableQuery(st.ExecutedSql);
     std::unique_ptr<db::RowSource> rows;
     try {
-        rows = conn.execute(st.ExecutedSql);
+        rows = runStatement(conn, st.ExecutedSql, repeatable);
     } catch (const db::DbError& e) {
         reportStatementError(e.message());
         return;
@@ -139,21 +136,26 @@ void exportStatement(AppState& st) {
     // A column with values of several kinds is written as the window writes it (the whole
     // column widened) only from a held result: such a result is read again and held, when
     // reading it again changes nothing.
-    const bool repeatable = repeatableQuery(st.ExecutedSql);
+    bool rowsRead = false;
     try {
         LookAheadRows ahead(*rows, repeatable);
         if (!ahead.peek()) {
             ReportError(exporting::kNoDataMessage);
             return;
         }
+        rowsRead = true;
         writeOutput(ahead, st);
         return;
     } catch (const MixedValueKinds&) {
         // The unfinished file has been dropped; the result is read once more below.
     } catch (const db::DbError& e) {
-        // The rows stopped coming: the statement failed, and the unfinished file was
-        // dropped, as a run that fails while fetching leaves nothing to export.
-        reportStatementError(e.message());
+        // The rows stopped coming and the unfinished file was dropped. Before the first
+        // row the statement failed as any failing statement does; after it, rows were
+        // there, and "No data to export." would misstate what happened.
+        if (rowsRead)
+            ReportError(e.message());
+        else
+            reportStatementError(e.message());
         return;
     }
 
@@ -233,13 +235,6 @@ void execToFile(AppState& st) {
         // The loaded statement is kept in SavedText: there is no editor to hold it.
         if (!ui::LoadQueryFile(nullptr, TrimText(st.BatchArguments.value(0))))
             return;
-        db::Connection& conn = db::dm1().ADOConn1;
-        if (const QString portioned = portionedConnectionString(conn.connectionString());
-            !portioned.isEmpty() && conn.isOpen()) {
-            conn.close();
-            conn.setConnectionString(portioned);
-            conn.open();
-        }
         if (!exporting::chooseOutputFromArguments(st))
             return;
 
