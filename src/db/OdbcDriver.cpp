@@ -63,7 +63,12 @@ std::vector<Diagnostic> diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bo
         if (!SQL_SUCCEEDED(rc))
             break;
         const qsizetype units = std::clamp<qsizetype>(len, 0, text.size() - 1);
-        out.push_back({fromWide(state, 5), static_cast<int>(native), fromWide(text.data(), units)});
+        QString message = fromWide(text.data(), units);
+        // MariaDB's driver counts a message with non-ASCII text in UTF-8 bytes, so the
+        // length runs past its end into the buffer's zeros.
+        if (const qsizetype nul = message.indexOf(QChar(0)); nul >= 0)
+            message.truncate(nul);
+        out.push_back({fromWide(state, 5), static_cast<int>(native), message});
     }
     return out;
 }

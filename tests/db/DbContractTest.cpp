@@ -294,6 +294,14 @@ TEST_P(DbContract, SyntaxErrorCarriesTheProviderText) {
     } catch (const db::DbError& e) {
         EXPECT_TRUE(e.message().contains(u"vnk_no_such_table")) << e.message().toStdString();
     }
+    // A message quoting non-ASCII text ends where its text ends.
+    try {
+        open(QStringLiteral("SELECT FROM 'ÄÖÜ東京'"));
+        FAIL() << "no error";
+    } catch (const db::DbError& e) {
+        EXPECT_FALSE(e.message().contains(QChar(0))) << e.message().toStdString();
+        EXPECT_FALSE(e.message().trimmed().isEmpty());
+    }
     // the connection is still usable afterwards
     EXPECT_EQ(openAll().recordCount(), 4);
 }
