@@ -83,12 +83,11 @@ std::unique_ptr<Driver> openDriver(const QString& connectionString,
     try {
         return openOdbcDriver(odbc, credentials);
     } catch (const DbError& e) {
-        // Callers retry with a login prompt on this one text, whatever the driver said.
-        if (e.message().startsWith(u"Login failed for user") || !isLoginDiagnostic(e))
+        // Callers retry with a login prompt on the mark, whatever the driver said.
+        if (e.isLoginFailure() || !isLoginDiagnostic(e))
             throw;
         const QString user = credentials ? credentials->user : loginUserName(connectionString);
-        throw DbError(QStringLiteral("Login failed for user '%1'. %2").arg(user, e.message()),
-                      e.sqlState(), e.nativeCode(), e.records());
+        throw DbError::loginFailure(user, e);
     }
 }
 

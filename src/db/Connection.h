@@ -41,8 +41,8 @@ public:
 
 // Opens the provider chosen by the connection string's Provider= pair:
 // SQLite/SQLite3 native, none or MSDASQL through ODBC, anything else an error.
-// Blocking; safe to call from a worker thread. Login failures raise a DbError whose
-// text begins "Login failed for user".
+// Blocking; safe to call from a worker thread. Login failures raise a DbError marked
+// isLoginFailure() whose text begins "Login failed for user".
 std::unique_ptr<Driver> openDriver(const QString& connectionString,
                                    const std::optional<Credentials>& credentials,
                                    const QString& workFolder);

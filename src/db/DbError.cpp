@@ -4,7 +4,14 @@ namespace vnk::db {
 
 DbError::DbError(const QString& message, QString sqlState, int nativeCode,
                  std::vector<Diagnostic> records)
-    : std::runtime_error(message.toStdString()), message_(message), sqlState_(std::move(sqlState)),
-      nativeCode_(nativeCode), records_(std::move(records)) {}
+    : Error(message), sqlState_(std::move(sqlState)), nativeCode_(nativeCode),
+      records_(std::move(records)) {}
+
+DbError DbError::loginFailure(const QString& user, const DbError& cause) {
+    DbError e(QStringLiteral("Login failed for user '%1'. ").arg(user) + cause.message(),
+              cause.sqlState(), cause.nativeCode(), cause.records());
+    e.loginFailure_ = true;
+    return e;
+}
 
 }  // namespace vnk::db

@@ -523,8 +523,7 @@ std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
             login = login || isLoginFailure(d.sqlState, d.text);
         if (login) {
             const QString user = credentials ? credentials->user : loginUserName(odbcConnectionString);
-            throw DbError(QStringLiteral("Login failed for user '%1'. ").arg(user) + e.message(),
-                          e.sqlState(), e.nativeCode(), e.records());
+            throw DbError::loginFailure(user, e);
         }
         throw e;
     }

@@ -10,7 +10,7 @@ namespace vnk::db {
 
 // Opens an ODBC connection: the string goes to SQLDriverConnect unchanged, except that
 // credentials (the login prompt's answer) replace or add UID/PWD. Login failures raise
-// a DbError whose text begins "Login failed for user".
+// a DbError marked isLoginFailure() whose text begins "Login failed for user".
 std::unique_ptr<Driver> openOdbcDriver(const QString& odbcConnectionString,
                                        const std::optional<Credentials>&);
 

@@ -10,9 +10,6 @@
 
 namespace vnk::exporting {
 
-ExportError::ExportError(const QString& message)
-    : std::runtime_error(message.toStdString()), message_(message) {}
-
 namespace {
 
 // The classic input/output error codes behind the texts.

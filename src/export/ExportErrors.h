@@ -1,20 +1,17 @@
 #pragma once
 
+#include "share/Error.h"
+
 #include <QString>
-#include <stdexcept>
 
 class QFileDevice;
 
 namespace vnk::exporting {
 
 // The one error an export raises: a message text for ReportError.
-class ExportError : public std::runtime_error {
+class ExportError : public Error {
 public:
-    explicit ExportError(const QString& message);
-    const QString& message() const { return message_; }
-
-private:
-    QString message_;
+    explicit ExportError(const QString& message) : Error(message) {}
 };
 
 // The input/output error text of an operating-system error number, in the words users

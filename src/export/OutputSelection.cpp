@@ -1,6 +1,7 @@
 #include "OutputSelection.h"
 
 #include "share/AppState.h"
+#include "share/Error.h"
 #include "share/ErrorReport.h"
 #include "share/Settings.h"
 
@@ -44,16 +45,6 @@ constexpr FormatWord kFormatWords[] = {
 
 QString invalidParameter(const QString& argument) {
     return QStringLiteral("Invalid parameter ") + argument + u'.';
-}
-
-QString raisedText() {
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
 }
 
 }  // namespace
@@ -174,7 +165,7 @@ bool chooseOutputFromArguments(AppState& state) {
         ReportError(invalidParameter(state.BatchOutputKind));
         return false;
     } catch (...) {
-        ReportError(raisedText());
+        ReportError(errorText());
         return false;
     }
 }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "share/Error.h"
+
 #include <QString>
-#include <stdexcept>
 
 namespace vnk::params {
 
 // The one error type of the parameter layer: one message text, shown or logged as is.
-class ParamError : public std::runtime_error {
+class ParamError : public Error {
 public:
     enum class Reason {
         InvalidType,        // a token names no known type
@@ -15,14 +16,12 @@ public:
     };
 
     ParamError(Reason reason, const QString& message)
-        : std::runtime_error(message.toStdString()), reason_(reason), message_(message) {}
+        : Error(message), reason_(reason) {}
 
     Reason reason() const { return reason_; }
-    QString message() const { return message_; }
 
 private:
     Reason reason_;
-    QString message_;
 };
 
 }  // namespace vnk::params

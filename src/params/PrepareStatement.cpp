@@ -4,6 +4,7 @@
 #include "ParameterScan.h"
 #include "Substitution.h"
 #include "share/AppState.h"
+#include "share/Error.h"
 
 #include <algorithm>
 
@@ -126,8 +127,8 @@ PrepareResult PrepareStatement(const EditorState& editor, bool batchRun, Paramet
         return result;
     } catch (const ParamError& e) {
         return fail(PrepareOutcome::Failed, e.message());
-    } catch (const std::exception& e) {
-        return fail(PrepareOutcome::Failed, QString::fromUtf8(e.what()));
+    } catch (const std::exception&) {
+        return fail(PrepareOutcome::Failed, errorText());
     }
 }
 

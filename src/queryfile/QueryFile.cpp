@@ -63,9 +63,6 @@ QStringList toText(const QList<QByteArray>& lines) {
 
 }  // namespace
 
-QueryFileError::QueryFileError(const QString& message)
-    : std::runtime_error(message.toStdString()), message_(message) {}
-
 bool isQueryFilePath(const QString& path) {
     return FileKind(path) == QStringLiteral(".VNK");
 }

@@ -1,20 +1,17 @@
 #pragma once
 
+#include "share/Error.h"
+
 #include <QString>
 #include <QStringList>
-#include <stdexcept>
 
 namespace vnk::queryfile {
 
 // A query document file could not be opened, read or written: one message text, the
 // file error's own.
-class QueryFileError : public std::runtime_error {
+class QueryFileError : public Error {
 public:
-    explicit QueryFileError(const QString& message);
-    QString message() const { return message_; }
-
-private:
-    QString message_;
+    explicit QueryFileError(const QString& message) : Error(message) {}
 };
 
 inline const QString kInvalidQueryFileMessage = QStringLiteral("Invalid query file.");

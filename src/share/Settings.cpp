@@ -20,7 +20,7 @@ constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDe
 
 }  // namespace
 
-SettingsError::SettingsError() : std::runtime_error("Error creating system registry entry") {}
+SettingsError::SettingsError() : Error(QStringLiteral("Error creating system registry entry")) {}
 
 QString settingsFilePath() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");

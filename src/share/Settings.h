@@ -1,7 +1,8 @@
 #pragma once
 
+#include "Error.h"
+
 #include <QString>
-#include <stdexcept>
 
 namespace vnk {
 
@@ -12,7 +13,7 @@ inline const QString Options = QStringLiteral("Options");
 inline const QString MRU = QStringLiteral("MRU");
 }  // namespace key
 
-class SettingsError : public std::runtime_error {
+class SettingsError : public Error {
 public:
     SettingsError();  // "Error creating system registry entry"
 };

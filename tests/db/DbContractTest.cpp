@@ -523,18 +523,22 @@ TEST_F(PostgresLogin, WrongPasswordIsALoginFailureNamingTheUser) {
     ASSERT_TRUE(e.has_value());
     EXPECT_TRUE(e->message().startsWith(u"Login failed for user 'varnock'. ")) << e->message().toStdString();
     EXPECT_TRUE(e->message().contains(u"password authentication failed")) << e->message().toStdString();
+    EXPECT_TRUE(e->isLoginFailure());
+    EXPECT_EQ(errorText(std::make_exception_ptr(*e)), e->message());
 
     // the login prompt's answer goes as UID/PWD, replacing the string's own
     const auto viaPrompt = openError(postgresConnectionString(),
                                      db::Credentials{QStringLiteral("varnock"), QStringLiteral("wrong")});
     ASSERT_TRUE(viaPrompt.has_value());
     EXPECT_TRUE(viaPrompt->message().startsWith(u"Login failed for user 'varnock'. "));
+    EXPECT_TRUE(viaPrompt->isLoginFailure());
 }
 
 TEST_F(PostgresLogin, MissingPasswordIsALoginFailure) {
     const auto e = openError(pgWithout({QStringLiteral("PWD")}));
     ASSERT_TRUE(e.has_value());
     EXPECT_TRUE(e->message().startsWith(u"Login failed for user 'varnock'. ")) << e->message().toStdString();
+    EXPECT_TRUE(e->isLoginFailure());
 }
 
 TEST_F(PostgresLogin, PromptAnswerOpensAStringWithoutPassword) {
@@ -550,5 +554,39 @@ TEST_F(PostgresLogin, RefusedPortIsNotALoginFailure) {
     ASSERT_TRUE(e.has_value());
     EXPECT_FALSE(e->message().startsWith(u"Login failed for user")) << e->message().toStdString();
     EXPECT_FALSE(db::isLoginFailure(e->sqlState(), e->message())) << e->message().toStdString();
+    EXPECT_FALSE(e->isLoginFailure());
     EXPECT_FALSE(e->message().isEmpty());
+}
+
+// ---- MariaDB logins: the driver says 28000 "Access denied for user"
+
+TEST(MariaDbLogin, WrongPasswordIsMarkedALoginFailureAndARefusedPortIsNot) {
+    if (mariadbConnectionString().isEmpty())
+        GTEST_SKIP() << "\n*** VARNOCK_TEST_MARIADB is empty: MariaDB logins are NOT tested. ***";
+    const db::ConnectionString cs(mariadbConnectionString());
+    const auto openError = [](const QString& connString) -> std::optional<db::DbError> {
+        db::Connection c;
+        c.setConnectionString(connString);
+        try {
+            c.open();
+        } catch (const db::DbError& e) {
+            return e;
+        }
+        return std::nullopt;
+    };
+
+    const auto wrong = openError(cs.without({QStringLiteral("PWD")}) +
+                                 QStringLiteral(";PWD=not-the-password"));
+    ASSERT_TRUE(wrong.has_value());
+    EXPECT_TRUE(wrong->isLoginFailure());
+    EXPECT_TRUE(wrong->message().startsWith(u"Login failed for user 'varnock'. "))
+        << wrong->message().toStdString();
+    EXPECT_TRUE(wrong->message().contains(u"Access denied for user")) << wrong->message().toStdString();
+    EXPECT_EQ(wrong->sqlState(), QStringLiteral("28000"));
+
+    const auto refused = openError(cs.without({QStringLiteral("Port")}) +
+                                   QStringLiteral(";Port=%1").arg(closedPort()));
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_FALSE(refused->isLoginFailure()) << refused->message().toStdString();
+    EXPECT_FALSE(refused->message().startsWith(u"Login failed for user"));
 }

@@ -14,6 +14,7 @@
 #include "params/PrepareStatement.h"
 #include "queryfile/QueryFile.h"
 #include "share/AppState.h"
+#include "share/Error.h"
 #include "share/ErrorReport.h"
 #include "share/Settings.h"
 #include "share/Text.h"
@@ -35,23 +36,6 @@ const QString kEventSource = QStringLiteral("Varnock");
 QString invalidArgument(const char* position, const QString& argument) {
     return QString::fromLatin1(position) + QStringLiteral(" parameter is invalid: ") + argument +
            u'.';
-}
-
-// The message of anything raised, as the layer that raised it worded it.
-QString raisedText(std::exception_ptr e) {
-    try {
-        std::rethrow_exception(e);
-    } catch (const db::DbError& ex) {
-        return ex.message();
-    } catch (const queryfile::QueryFileError& ex) {
-        return ex.message();
-    } catch (const exporting::ExportError& ex) {
-        return ex.message();
-    } catch (const std::exception& ex) {
-        return QString::fromUtf8(ex.what());
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
 }
 
 // A statement that failed after it was sent: its own message, then, as after any run
@@ -269,7 +253,7 @@ void execToFile(AppState& st) {
         }
         exportStatement(st);
     } catch (...) {
-        ReportError(raisedText(std::current_exception()));
+        ReportError(errorText());
     }
 }
 

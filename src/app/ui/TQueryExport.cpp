@@ -10,6 +10,7 @@
 #include "db/ui/TIBSelectDb.h"
 #include "params/ui/TParameterAssistant.h"
 #include "share/AppState.h"
+#include "share/Error.h"
 #include "share/ErrorReport.h"
 #include "share/Settings.h"
 #include "share/Text.h"
@@ -603,8 +604,8 @@ void TQueryExport::closeEvent(QCloseEvent* e) {
     bool close = false;
     try {
         close = FormCloseQuery();
-    } catch (const std::exception& ex) {
-        ReportError(QString::fromUtf8(ex.what()));
+    } catch (const std::exception&) {
+        ReportError(errorText());
     }
     if (!close) {
         e->ignore();
@@ -612,9 +613,9 @@ void TQueryExport::closeEvent(QCloseEvent* e) {
     }
     try {
         FormClose();
-    } catch (const std::exception& ex) {
+    } catch (const std::exception&) {
         // The settings could not be written: say so, but never keep the user from leaving.
-        ReportError(QString::fromUtf8(ex.what()));
+        ReportError(errorText());
     }
     e->accept();
     Q_EMIT formClosed();
@@ -641,13 +642,13 @@ void TQueryExport::FormDestroy() {
         db::Connection& conn = db::dm1().ADOConn1;
         if (conn.isOpen())
             conn.close();
-    } catch (const std::exception& ex) {
-        ReportError(QString::fromUtf8(ex.what()));
+    } catch (const std::exception&) {
+        ReportError(errorText());
     }
     try {
         writeLayoutSettings();
-    } catch (const std::exception& ex) {
-        ReportError(QString::fromUtf8(ex.what()));
+    } catch (const std::exception&) {
+        ReportError(errorText());
     }
 }
 

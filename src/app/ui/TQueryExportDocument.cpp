@@ -10,6 +10,7 @@
 #include "params/PrepareStatement.h"
 #include "queryfile/QueryFile.h"
 #include "share/AppState.h"
+#include "share/Error.h"
 #include "share/ErrorReport.h"
 #include "share/Settings.h"
 #include "share/Text.h"
@@ -43,19 +44,6 @@ void storeQueryPath(const QString& chosenFile) {
     AppState& st = appState();
     st.QueryPath = QFileInfo(chosenFile).absolutePath();
     WriteSetting(key::Options, QString::fromLatin1(opt::QueryPath), st.QueryPath);
-}
-
-// The text of anything a command raised.
-QString raisedText(std::exception_ptr e) {
-    try {
-        std::rethrow_exception(e);
-    } catch (const queryfile::QueryFileError& ex) {
-        return ex.message();
-    } catch (const std::exception& ex) {
-        return QString::fromUtf8(ex.what());
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
 }
 
 // Puts the text into the editor and records it as saved; without a window the saved text
@@ -106,7 +94,7 @@ void TQueryExport::runCommand(const std::function<void()>& command) {
     try {
         command();
     } catch (...) {
-        ReportError(raisedText(std::current_exception()));
+        ReportError(errorText());
     }
 }
 

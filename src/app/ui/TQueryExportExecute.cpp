@@ -8,6 +8,7 @@
 #include "db/DbError.h"
 #include "params/PrepareStatement.h"
 #include "share/AppState.h"
+#include "share/Error.h"
 #include "share/ErrorReport.h"
 #include "share/Text.h"
 
@@ -48,12 +49,6 @@ params::EditorState editorState(const QPlainTextEdit& editor) {
     state.selectionLength = cursor.selectionEnd() - cursor.selectionStart();
     state.caretPosition = cursor.position();
     return state;
-}
-
-QString errorText(const std::exception& e) {
-    if (const auto* db = dynamic_cast<const db::DbError*>(&e))
-        return db->message();
-    return QString::fromUtf8(e.what());
 }
 
 }  // namespace
@@ -131,8 +126,8 @@ void TQueryExport::ExecuteQuery() {
             setStatusText(1, QStringLiteral("Row %1 of %2").arg(result->recNo()).arg(st.ResultRowCount));
         setStatusText(4, kSucceeded);
         dbgResult_->fnAutofitColumnWidth();
-    } catch (const std::exception& e) {
-        const QString message = errorText(e);
+    } catch (const std::exception&) {
+        const QString message = errorText();
         if (message == db::kNoResultSetMessage) {
             setStatusText(4, kSucceeded);
         } else {

@@ -11,6 +11,7 @@
 #include "export/ui/TProcessingMsg.h"
 #include "export/ui/TToolOptions.h"
 #include "share/AppState.h"
+#include "share/Error.h"
 #include "share/ErrorReport.h"
 #include "share/Text.h"
 
@@ -20,20 +21,6 @@
 #include <exception>
 
 namespace vnk::ui {
-
-namespace {
-
-QString raisedText(std::exception_ptr e) {
-    try {
-        std::rethrow_exception(e);
-    } catch (const std::exception& ex) {
-        return QString::fromUtf8(ex.what());
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
-}
-
-}  // namespace
 
 void TQueryExport::createExportCommands() {
     dlgToolOptions_ = new TToolOptions(this);
@@ -79,7 +66,7 @@ void TQueryExport::tbExecToFileClick() {
             ReportError(exporting::kNoDataMessage);
         }
     } catch (...) {
-        ReportError(raisedText(std::current_exception()));
+        ReportError(errorText());
     }
 }
 

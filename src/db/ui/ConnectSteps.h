@@ -5,18 +5,16 @@
 #include <QString>
 #include <exception>
 
+#include "share/Error.h"
+
 class QWidget;
 
 namespace vnk::ui {
 
 class TQueryExport;
 
-// The one text of an error: DbError's message, otherwise what() read as UTF-8.
-QString errorText(const std::exception& e);
-QString errorText(std::exception_ptr e);
-
-// A login failure's message begins with exactly this (case-sensitive).
-bool isLoginFailureMessage(const QString& message);
+// A DbError the database layer marked as refused credentials.
+bool isLoginFailure(const std::exception& e);
 
 // WorkFolder, or the current directory when none is known.
 QString connectionWorkFolder();

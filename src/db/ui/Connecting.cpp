@@ -54,25 +54,9 @@ void runWithEvents(QWidget* disable, const std::function<void()>& call) {
         std::rethrow_exception(failure);
 }
 
-QString errorText(const std::exception& e) {
-    if (const auto* db = dynamic_cast<const db::DbError*>(&e))
-        return db->message();
-    return QString::fromUtf8(e.what());
-}
-
-QString errorText(std::exception_ptr e) {
-    try {
-        std::rethrow_exception(e);
-    } catch (const std::exception& ex) {
-        return errorText(ex);
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
-}
-
-bool isLoginFailureMessage(const QString& message) {
-    static const QString prefix = QStringLiteral("Login failed for user");
-    return message.startsWith(prefix, Qt::CaseSensitive);
+bool isLoginFailure(const std::exception& e) {
+    const auto* db = dynamic_cast<const db::DbError*>(&e);
+    return db && db->isLoginFailure();
 }
 
 QString connectionWorkFolder() {
@@ -141,14 +125,14 @@ void ReconnectLast(TQueryExport& main) {
         if (openStep(nullptr, st.ConnString, false))
             opened();
     } catch (const std::exception& first) {
-        const QString message = errorText(first);
-        if (isLoginFailureMessage(message)) {
+        const QString message = errorText();
+        if (isLoginFailure(first)) {
             conn.setLoginPrompt(true);
             try {
                 if (openStep(nullptr, st.ConnString, false))
                     opened();
-            } catch (const std::exception& second) {
-                prompter().message(&main, errorText(second));
+            } catch (const std::exception&) {
+                prompter().message(&main, errorText());
             }
         } else {
             prompter().message(&main, message);
@@ -202,18 +186,17 @@ bool ConnectQueryFile(TQueryExport* main, const QString& connName, const QString
             opened();
         return true;
     } catch (const std::exception& first) {
-        const QString message = errorText(first);
         // A batch run cannot answer the login window: the failure is reported as it is.
-        if (!isLoginFailureMessage(message) || st.IsBatchRun)
-            return failed(message);
+        if (!isLoginFailure(first) || st.IsBatchRun)
+            return failed(errorText());
     }
 
     conn.setLoginPrompt(true);
     try {
         if (openStep(main, st.ConnString, true))
             opened();
-    } catch (const std::exception& second) {
-        return failed(errorText(second));
+    } catch (const std::exception&) {
+        return failed(errorText());
     }
     conn.setLoginPrompt(false);
     return true;

@@ -1,5 +1,6 @@
 #include "TConnectionString.h"
 
+#include "share/Error.h"
 #include "share/ErrorReport.h"
 #include "share/TextCodec.h"
 
@@ -96,9 +97,9 @@ void TConnectionString::showEvent(QShowEvent* e) {
 void TConnectionString::bnOkClick() {
     try {
         writeLine(filePath(), txtConnString_->text());
-    } catch (const std::exception& e) {
+    } catch (const std::exception&) {
         accept();
-        ReportError(QString::fromUtf8(e.what()));
+        ReportError(errorText());
         return;
     }
     accept();

@@ -147,16 +147,16 @@ void TIBSelectDb::showEvent(QShowEvent* e) {
 void TIBSelectDb::refreshClicked() {
     try {
         fnRefresh();
-    } catch (const std::exception& e) {
-        ReportError(errorText(e));
+    } catch (const std::exception&) {
+        ReportError(errorText());
     }
 }
 
 void TIBSelectDb::connectClicked() {
     try {
         fnDBConnect();
-    } catch (const std::exception& e) {
-        ReportError(errorText(e));
+    } catch (const std::exception&) {
+        ReportError(errorText());
     }
 }
 
@@ -223,8 +223,8 @@ void TIBSelectDb::bnAddEditClick() {
             dlgConnString_->setWindowTitle(path);
             dlgConnString_->exec();
         }
-    } catch (const std::exception& e) {
-        prompter().message(this, errorText(e));
+    } catch (const std::exception&) {
+        prompter().message(this, errorText());
         return;
     }
     refreshClicked();
@@ -251,8 +251,8 @@ void TIBSelectDb::bnDeleteClick() {
         // although the user never picked it.
         lvFiles_->setCurrentItem(nullptr);
         lvFiles_->clearSelection();
-    } catch (const std::exception& e) {
-        prompter().message(this, errorText(e));
+    } catch (const std::exception&) {
+        prompter().message(this, errorText());
     }
 }
 
@@ -293,8 +293,8 @@ int TIBSelectDb::fnDBConnect() {
                     failure = QStringLiteral("Connection failed!");
                 }
             } catch (const std::exception& e) {
-                failure = errorText(e);
-                if (isLoginFailureMessage(*failure)) {
+                failure = errorText();
+                if (isLoginFailure(e)) {
                     conn.setLoginPrompt(true);
                     setEnabled(true);
                     continue;

@@ -12,6 +12,7 @@
 #include "export/Spreadsheet.h"
 #include "db/ValueText.h"
 #include "share/AppState.h"
+#include "share/Error.h"
 #include "share/ErrorReport.h"
 #include "share/Settings.h"
 
@@ -28,16 +29,6 @@
 namespace vnk::ui {
 
 namespace {
-
-QString raisedText(std::exception_ptr e) {
-    try {
-        std::rethrow_exception(e);
-    } catch (const std::exception& ex) {
-        return QString::fromUtf8(ex.what());
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
-}
 
 // Keeps the wait window painted while a writer runs; input stays with the disabled window.
 class KeepPainted final : public exporting::ExportProgress {
@@ -183,7 +174,7 @@ bool ChooseOutput(TToolOptions* dialog, QWidget* parent) {
         out.SpreadsheetFormat = choice->filterIndex;
         return !out.OutputFileName.isEmpty();
     } catch (...) {
-        ReportError(raisedText(std::current_exception()));
+        ReportError(errorText());
         return false;
     }
 }
@@ -219,7 +210,7 @@ void WriteDelimitedFile() {
         if (written > 0 && !st.IsBatchRun)
             prompter().openWithDesktop(options.fileName, showOpenFailure);
     } catch (...) {
-        ReportError(raisedText(std::current_exception()));
+        ReportError(errorText());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/ui/Prompter.h"
 #include "share/AppState.h"
+#include "share/Error.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -193,9 +194,9 @@ void TToolOptions::btnOkClick() {
     st.Output.OutputFormat = values.fileFormat;
     try {
         exporting::writeStoredOutputOptions(values);
-    } catch (const std::exception& e) {
+    } catch (const std::exception&) {
         // The dialog stays open, so the user can cancel or try again.
-        prompter().message(this, QString::fromUtf8(e.what()));
+        prompter().message(this, errorText());
         return;
     }
     st.CancelFlag = false;

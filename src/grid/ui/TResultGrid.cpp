@@ -4,6 +4,7 @@
 #include "db/DbError.h"
 #include "db/ResultSet.h"
 #include "share/AppState.h"
+#include "share/Error.h"
 #include "share/ErrorReport.h"
 
 #include <QApplication>
@@ -428,11 +429,8 @@ void TResultGrid::sortByTitle(int col) {
     const QString sortText = nextSortSpec(rs->sort(), rs->field(col).name);
     try {
         rs->setSort(sortText);
-    } catch (const db::DbError& e) {
-        ReportError(e.message());
-        return;
-    } catch (const std::exception& e) {
-        ReportError(QString::fromUtf8(e.what()));
+    } catch (const std::exception&) {
+        ReportError(errorText());
         return;
     }
     model_->rowsReordered();

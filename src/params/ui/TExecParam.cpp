@@ -10,6 +10,7 @@
 #include "params/NumericCheck.h"
 #include "params/ParameterScan.h"
 #include "share/AppState.h"
+#include "share/Error.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -76,12 +77,6 @@ QString listItemText(const db::ResultSet& result, std::int64_t row) {
     default:
         return result.displayText(row, 0);
     }
-}
-
-QString errorText(const std::exception& e) {
-    if (const auto* db = dynamic_cast<const db::DbError*>(&e))
-        return db->message();
-    return QString::fromUtf8(e.what());
 }
 
 QString numbered(const char* name, int number) {
@@ -478,8 +473,8 @@ bool TExecParam::fillFromStatement(Row& row, const QString& statement) {
         }
         query.close();
         return true;
-    } catch (const std::exception& e) {
-        const QString message = errorText(e);
+    } catch (const std::exception&) {
+        const QString message = errorText();
         prompter().message(this, message);
         query.close();
         showError(ListFailureText(message));
