@@ -1,8 +1,7 @@
 #include "BatchRun.h"
 
 #include "LookAheadRows.h"
-#include "app/ui/AppRun.h"
-#include "app/ui/LoadQueryFile.h"
+#include "app/load/QueryFileLoad.h"
 #include "db/CursorRows.h"
 #include "db/DataModule.h"
 #include "db/DbError.h"
@@ -182,7 +181,7 @@ void exportStatement(AppState& st) {
 bool checkBatchArguments(AppState& st, const QStringList& args) {
     const QString first = TrimText(args.value(0));
     // The file checks come before the count check.
-    if (const QString error = ui::checkQueryFileArgument(first); !error.isEmpty()) {
+    if (const QString error = app::checkQueryFileArgument(first); !error.isEmpty()) {
         ReportError(error);
         st.IsBatchRun = false;
         return false;
@@ -233,7 +232,7 @@ void execToFile(AppState& st) {
     st.ExecutedSql.clear();
     try {
         // The loaded statement is kept in SavedText: there is no editor to hold it.
-        if (!ui::LoadQueryFile(nullptr, TrimText(st.BatchArguments.value(0))))
+        if (!app::loadQueryFile(TrimText(st.BatchArguments.value(0))))
             return;
         if (!exporting::chooseOutputFromArguments(st))
             return;

@@ -131,9 +131,6 @@ void resetOutputSaveDialog() {
 
 bool ChooseOutput(TToolOptions* dialog, QWidget* parent) {
     AppState& st = appState();
-    if (st.IsBatchRun)
-        return exporting::chooseOutputFromArguments(st);
-
     try {
         TQueryExport* main = mainWindow();
         if (!parent)
@@ -216,7 +213,7 @@ void WriteDelimitedFile() {
         const std::int64_t written = exporting::writeDelimitedFile(
             *rows, options, db::UserFormats::system(), &painter);
         windows.restoreGrid();
-        if (written > 0 && !st.IsBatchRun)
+        if (written > 0)
             prompter().openWithDesktop(options.fileName, showOpenFailure);
     } catch (...) {
         ReportError(raisedText(std::current_exception()));
@@ -235,8 +232,6 @@ void ExportToSpreadsheet(QAbstractItemView* grid) {
         *rows, options, db::UserFormats::system(), &painter);
     windows.restoreGrid();
     // The workbook is left with the user, as a spreadsheet application would show it.
-    if (st.IsBatchRun)
-        return;
     if (options.liveInstance)
         prompter().openWithDesktop(written, [written](const QString& message) {
             showLiveWorkbookFailure(written, message);
