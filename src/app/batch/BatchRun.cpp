@@ -203,10 +203,7 @@ bool checkBatchArguments(AppState& st, const QStringList& args) {
 
     st.BatchFormat = TrimText(args.at(3));
     if (kind == u"X") {
-        static const QStringList kFormatWords = {QStringLiteral("XLSX"), QStringLiteral("XLS"),
-                                                 QStringLiteral("HTML"), QStringLiteral("CSV"),
-                                                 QStringLiteral("XML")};
-        if (!kFormatWords.contains(st.BatchFormat.toUpper())) {
+        if (exporting::spreadsheetFormatOfWord(st.BatchFormat) == 0) {
             ReportError(invalidArgument("4th", st.BatchFormat));
             return false;
         }

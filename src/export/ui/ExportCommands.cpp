@@ -149,8 +149,8 @@ bool ChooseOutput(TToolOptions* dialog, QWidget* parent) {
         if (out.OutputFormat == exporting::kSpreadsheetInstance)
             return true;  // no file: the workbook goes to the desktop's application
         const bool spreadsheet = out.OutputFormat == exporting::kSpreadsheetFile;
-        if (!spreadsheet && out.OutputDelimiter == exporting::kTabWord)
-            out.OutputDelimiter = QStringLiteral("\t");  // the stored value keeps "TAB"
+        if (!spreadsheet)  // the stored value keeps "TAB"
+            out.OutputDelimiter = exporting::delimiterOfText(out.OutputDelimiter);
 
         OutputSaveDialogState& memory = outputSaveDialogState();
         const exporting::OutputSaveSetup setup =
