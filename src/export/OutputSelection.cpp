@@ -43,11 +43,20 @@ constexpr FormatWord kFormatWords[] = {
     {u"XLSX", 1}, {u"XLS", 2}, {u"HTML", 3}, {u"CSV", 4}, {u"XML", 6},
 };
 
-QString invalidParameter(const QString& argument) {
-    return QStringLiteral("Invalid parameter ") + argument + u'.';
+}  // namespace
+
+QString delimiterOfText(const QString& text, Qt::CaseSensitivity cs) {
+    return text.compare(kTabWord, cs) == 0 ? kTab : text;
 }
 
-}  // namespace
+int spreadsheetFormatOfWord(const QString& word) {
+    const QString upper = word.toUpper();
+    for (const FormatWord& f : kFormatWords) {
+        if (upper == QString::fromUtf16(f.word))
+            return f.format;
+    }
+    return 0;
+}
 
 StoredOutputOptions readStoredOutputOptions() {
     StoredOutputOptions values;
@@ -146,23 +155,17 @@ bool chooseOutputFromArguments(AppState& state) {
             out.OutputFormat = kDelimitedFile;
             if (state.BatchFormat.isEmpty())
                 return false;
-            out.OutputDelimiter =
-                state.BatchFormat.toUpper() == kTabWord ? kTab : state.BatchFormat;
+            out.OutputDelimiter = delimiterOfText(state.BatchFormat, Qt::CaseInsensitive);
             return true;
         }
         if (kind == u"X") {
             out.OutputFormat = kSpreadsheetFile;
-            const QString word = state.BatchFormat.toUpper();
-            for (const FormatWord& f : kFormatWords) {
-                if (word == QString::fromUtf16(f.word)) {
-                    out.SpreadsheetFormat = f.format;
-                    return true;
-                }
-            }
-            ReportError(invalidParameter(state.BatchFormat));
-            return false;
+            const int format = spreadsheetFormatOfWord(state.BatchFormat);
+            if (format == 0)
+                return false;
+            out.SpreadsheetFormat = format;
+            return true;
         }
-        ReportError(invalidParameter(state.BatchOutputKind));
         return false;
     } catch (...) {
         ReportError(errorText());
@@ -174,7 +177,7 @@ DelimitedOptions delimitedOptionsOf(const OutputOptions& output) {
     DelimitedOptions options;
     options.fileName = output.OutputFileName;
     // A tab choice that has not passed through the output selection still means a tab.
-    options.delimiter = output.OutputDelimiter == kTabWord ? kTab : output.OutputDelimiter;
+    options.delimiter = delimiterOfText(output.OutputDelimiter);
     options.withHeader = output.OutputWithHeader;
     return options;
 }

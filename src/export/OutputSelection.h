@@ -26,6 +26,16 @@ inline const QString kSpreadsheetInstance = QStringLiteral("XI");
 // The stored delimiter text that means one tab character.
 inline const QString kTabWord = QStringLiteral("TAB");
 
+// The delimiter a delimiter text stands for: kTabWord (compared with `cs`; the command
+// line accepts it in any case, the options dialog stores it exactly) is one tab
+// character, any other text is itself.
+QString delimiterOfText(const QString& text, Qt::CaseSensitivity cs = Qt::CaseSensitive);
+
+// The spreadsheet type (1 to 6, as in the save dialog) a command-line format word names:
+// "XLSX" 1, "XLS" 2, "HTML" 3, "CSV" 4, "XML" 6, in any case; 0 for any other word
+// (the 5.0/95 type has no word).
+int spreadsheetFormatOfWord(const QString& word);
+
 inline const QString kBlankDelimiterMessage = QStringLiteral("Blank delimiter is not allowed.");
 inline const QString kNoDataMessage = QStringLiteral("No data to export.");
 
@@ -82,12 +92,13 @@ QString spreadsheetTypeExtension(int spreadsheetFormat);
 QString containingFolder(const QString& path);
 
 // ChooseOutput's batch form: the output file, kind and format from the command-line
-// arguments already checked (BatchOutputFile, BatchOutputKind, BatchFormat). The output
-// file's folder is created when missing (one level, a failure left to the export);
-// ReportPath follows it in memory only. "D" gives delimited text ("TAB" in any case a tab
-// character, any other text as passed; an empty one stops without a message); "X" a
-// spreadsheet file from "XLSX", "XLS", "HTML", "CSV" or "XML" in any case. Anything else
-// reports "Invalid parameter <argument>." through ReportError. False: nothing to export.
+// arguments (BatchOutputFile, BatchOutputKind, BatchFormat), which the batch run's
+// argument checks have already accepted and reported on. The output file's folder is
+// created when missing (one level, a failure left to the export); ReportPath follows it
+// in memory only. "D" gives delimited text ("TAB" in any case a tab character, any other
+// text as passed; an empty one stops without a message); "X" a spreadsheet file from
+// spreadsheetFormatOfWord. False: nothing to export (arguments the checks would have
+// refused give false too, without a second report).
 bool chooseOutputFromArguments(AppState& state);
 
 // The writers' options for the output settled in `output`.

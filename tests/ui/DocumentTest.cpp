@@ -2,7 +2,6 @@
 // change prompt and the guideline and about windows, driven with scripted answers.
 
 #include "MainWindowHarness.h"
-#include "app/ui/LoadQueryFile.h"
 #include "app/ui/TAbout.h"
 #include "app/ui/TDevGuideline.h"
 #include "db/DataModule.h"
@@ -444,19 +443,6 @@ TEST_F(DocumentTest, OneArgumentStartOpensTheQueryFile) {
     // Closing an unchanged start-up document asks nothing.
     EXPECT_TRUE(closeAndDestroy());
     EXPECT_EQ(prompter.count(QStringLiteral("confirm")), 0);
-}
-
-TEST_F(DocumentTest, LoadWithoutAWindowKeepsTheStatementInTheSavedText) {
-    const QString vnk = file(QStringLiteral("batch.vnk"));
-    queryfile::writeQueryDocument(vnk, QStringLiteral("Sales"), database(),
-                                  {QStringLiteral("select Name"), QStringLiteral("from Account")});
-    EXPECT_TRUE(ui::LoadQueryFile(nullptr, vnk));
-    EXPECT_EQ(appState().SavedText, QStringLiteral("select Name\nfrom Account\n"));
-    EXPECT_EQ(appState().ConnName, QStringLiteral("Sales"));
-    EXPECT_EQ(appState().CurrentFileName, vnk);
-    EXPECT_TRUE(db::dm1().ADOConn1.isOpen());
-    // A file that cannot be read raises its error to the caller.
-    EXPECT_THROW(ui::LoadQueryFile(nullptr, file(QStringLiteral("none.vnk"))), queryfile::QueryFileError);
 }
 
 TEST_F(DocumentTest, GuidelineAndAboutAreModalWindowsOfTheMainWindow) {

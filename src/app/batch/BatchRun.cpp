@@ -1,8 +1,7 @@
 #include "BatchRun.h"
 
 #include "LookAheadRows.h"
-#include "app/ui/AppRun.h"
-#include "app/ui/LoadQueryFile.h"
+#include "app/load/QueryFileLoad.h"
 #include "db/CursorRows.h"
 #include "db/DataModule.h"
 #include "db/DbError.h"
@@ -166,7 +165,7 @@ void exportStatement(AppState& st) {
 bool checkBatchArguments(AppState& st, const QStringList& args) {
     const QString first = TrimText(args.value(0));
     // The file checks come before the count check.
-    if (const QString error = ui::checkQueryFileArgument(first); !error.isEmpty()) {
+    if (const QString error = app::checkQueryFileArgument(first); !error.isEmpty()) {
         ReportError(error);
         st.IsBatchRun = false;
         return false;
@@ -188,10 +187,7 @@ bool checkBatchArguments(AppState& st, const QStringList& args) {
 
     st.BatchFormat = TrimText(args.at(3));
     if (kind == u"X") {
-        static const QStringList kFormatWords = {QStringLiteral("XLSX"), QStringLiteral("XLS"),
-                                                 QStringLiteral("HTML"), QStringLiteral("CSV"),
-                                                 QStringLiteral("XML")};
-        if (!kFormatWords.contains(st.BatchFormat.toUpper())) {
+        if (exporting::spreadsheetFormatOfWord(st.BatchFormat) == 0) {
             ReportError(invalidArgument("4th", st.BatchFormat));
             return false;
         }
@@ -217,7 +213,7 @@ void execToFile(AppState& st) {
     st.ExecutedSql.clear();
     try {
         // The loaded statement is kept in SavedText: there is no editor to hold it.
-        if (!ui::LoadQueryFile(nullptr, TrimText(st.BatchArguments.value(0))))
+        if (!app::loadQueryFile(TrimText(st.BatchArguments.value(0))))
             return;
         if (!exporting::chooseOutputFromArguments(st))
             return;

@@ -4,11 +4,9 @@
 #include "TQueryExport.h"
 #include "db/DataModule.h"
 #include "share/ErrorReport.h"
-#include "share/Text.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QStringList>
 #include <clocale>
 
@@ -61,16 +59,6 @@ int runInteractive(int argc, char** argv, const QStringList& args) {
 }
 
 }  // namespace
-
-QString checkQueryFileArgument(const QString& firstArgument) {
-    const QString quoted = u'"' + firstArgument + u'"';
-    if (!QFileInfo(firstArgument).isFile())
-        return QStringLiteral("Error - Query file: ") + quoted + QStringLiteral(" not found.");
-    if (FileKind(firstArgument) != QStringLiteral(".VNK"))
-        return QStringLiteral("Error - Query file: ") + quoted +
-               QStringLiteral(" is not a valid file type.");
-    return {};
-}
 
 int runVarnock(int argc, char** argv) {
     return runInteractive(argc, argv, argumentsOf(argc, argv));

@@ -9,9 +9,4 @@ namespace vnk::ui {
 // main() starts instead: it creates no window.
 int runVarnock(int argc, char** argv);
 
-// The checks every run with arguments makes on its first argument (trimmed):
-// the file must exist and be a query file (".vnk"). Returns the error message, or the
-// empty text when the argument passes.
-QString checkQueryFileArgument(const QString& firstArgument);
-
 }  // namespace vnk::ui

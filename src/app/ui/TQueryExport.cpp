@@ -1,10 +1,10 @@
 #include "TQueryExport.h"
 
-#include "AppRun.h"
 #include "LoadQueryFile.h"
 #include "Prompter.h"
 #include "TAbout.h"
 #include "TDevGuideline.h"
+#include "app/load/QueryFileLoad.h"
 #include "db/DataModule.h"
 #include "db/ui/Connecting.h"
 #include "db/ui/TIBSelectDb.h"
@@ -540,7 +540,8 @@ void TQueryExport::FormShow() {
         return;
     formShown_ = true;
     AppState& st = appState();
-    st.IsBatchRun = args_.size() >= 2;
+    // main() builds no window for the unattended run.
+    st.IsBatchRun = false;
     lblConnString_->hide();
     st.WorkFolder = QDir::currentPath();
     st.QueryPath = optionText(opt::QueryPath);
@@ -550,14 +551,13 @@ void TQueryExport::FormShow() {
         if (args_.size() == 1) {
             // One argument: a query file to open. A bad one leaves the window empty.
             const QString path = TrimText(args_.first());
-            const QString error = checkQueryFileArgument(path);
+            const QString error = app::checkQueryFileArgument(path);
             // The recent-files menu works in this run too; it is saved at close as well.
             loadRecentFiles();
             if (!error.isEmpty()) {
                 ReportError(error);
-                st.IsBatchRun = false;
             } else {
-                runCommand([this, &path] { (void)LoadQueryFile(this, path); });
+                runCommand([this, &path] { (void)LoadQueryFile(*this, path); });
             }
         }
         return;

@@ -6,6 +6,7 @@
 #include "TAbout.h"
 #include "TDevGuideline.h"
 #include "TQueryExport.h"
+#include "app/load/QueryFileLoad.h"
 #include "db/ui/Connecting.h"
 #include "params/PrepareStatement.h"
 #include "queryfile/QueryFile.h"
@@ -46,47 +47,36 @@ void storeQueryPath(const QString& chosenFile) {
     WriteSetting(key::Options, QString::fromLatin1(opt::QueryPath), st.QueryPath);
 }
 
-// Puts the text into the editor and records it as saved; without a window the saved text
-// is all there is of the editor.
-void setDocumentText(TQueryExport* main, const QString& text) {
+// Puts the loaded text into the editor; it stays recorded as saved.
+void setDocumentText(TQueryExport& main, const QString& text) {
     AppState& st = appState();
-    if (main)
-        main->editor()->setPlainText(text);
+    main.editor()->setPlainText(text);
     st.IsModified = false;
     st.SavedText = text;
 }
 
 }  // namespace
 
-bool LoadQueryFile(TQueryExport* main, const QString& path) {
+bool LoadQueryFile(TQueryExport& main, const QString& path) {
     // Every outcome ends with the window usable and the editor ready for typing.
     struct Finish {
-        TQueryExport* window;
+        TQueryExport& window;
         ~Finish() {
-            if (window) {
-                window->setEnabled(true);
-                window->editor()->setFocus();
-            }
+            window.setEnabled(true);
+            window.editor()->setFocus();
         }
     } finish{main};
 
-    const queryfile::QueryDocument doc = queryfile::readQueryDocument(path);
-    AppState& st = appState();
+    const app::LoadedDocument doc = app::readDocument(path);
+    if (doc.refused)
+        return false;
     if (doc.isQueryFile) {
-        if (!doc.valid) {
-            ReportError(queryfile::kInvalidQueryFileMessage);
-            return false;
-        }
-        st.ConnString = doc.connString;
-        setDocumentText(main, queryfile::editorText(doc.lines));
+        setDocumentText(main, doc.text);
         return ConnectQueryFile(main, doc.connName, doc.connString, path);
     }
-    st.CurrentFileName = path;
-    if (main) {
-        main->updateTitle(false);
-        main->setStatusText(5, path);
-    }
-    setDocumentText(main, queryfile::editorText(doc.lines));
+    main.updateTitle(false);
+    main.setStatusText(5, path);
+    setDocumentText(main, doc.text);
     return true;
 }
 
@@ -154,7 +144,7 @@ void TQueryExport::fnOpenToMemo(const QString& path) {
     if (!QFileInfo(path).isFile())
         return;
     // A failed load has reported itself; the document is opened as far as it got.
-    (void)LoadQueryFile(this, path);
+    (void)LoadQueryFile(*this, path);
 
     // Until the open dialog has been used there is no file to take a folder from, and
     // the folder the dialog would start in stays as it is.

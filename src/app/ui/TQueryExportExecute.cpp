@@ -67,11 +67,10 @@ void TQueryExport::tbExecToScreenClick() {
 // tbExecToFileClick is with the export commands (TQueryExportExport.cpp).
 
 bool TQueryExport::fnPrepareStatement() {
-    AppState& st = appState();
     // Emptied first; the extracted statement shows before the parameters are asked for.
     richEditTemp_->clear();
     const params::PrepareResult prepared = params::PrepareStatement(
-        editorState(*memoQuery_), st.IsBatchRun, parameterPrompt_,
+        editorState(*memoQuery_), false, parameterPrompt_,
         [this](const QString& statement) { richEditTemp_->setPlainText(statement); });
     richEditTemp_->setPlainText(prepared.panelText);
 
@@ -89,10 +88,7 @@ bool TQueryExport::fnPrepareStatement() {
         ReportError(prepared.message);
         return false;
     case params::PrepareOutcome::BatchRefused:
-        // A batch run never runs a statement with parameters: log it and end the run.
-        WriteEventLog(QStringLiteral("Varnock"), prepared.message);
-        close();
-        return false;
+        return false;  // only a run without a window refuses parameters
     }
     return false;
 }

@@ -2,7 +2,6 @@
 
 #include "TQueryExport.h"
 
-#include "LoadQueryFile.h"
 #include "Prompter.h"
 #include "db/DataModule.h"
 #include "db/ResultSet.h"
@@ -38,16 +37,11 @@ void TQueryExport::tbExecToFileClick() {
     AppState& st = appState();
     st.ExecutedSql.clear();
     try {
-        if (st.IsBatchRun) {
-            if (!LoadQueryFile(this, TrimText(st.BatchArguments.value(0))))
-                return;
-        } else {
-            if (TrimText(memoQuery_->toPlainText()).isEmpty())
-                return;
-            if (prompter().confirm(this, QStringLiteral("Confirm to execute?"), Buttons::YesNo) !=
-                Answer::Yes)
-                return;
-        }
+        if (TrimText(memoQuery_->toPlainText()).isEmpty())
+            return;
+        if (prompter().confirm(this, QStringLiteral("Confirm to execute?"), Buttons::YesNo) !=
+            Answer::Yes)
+            return;
         // The output is settled before the statement runs: a cancelled choice runs nothing.
         if (!ChooseOutput())
             return;

@@ -122,9 +122,6 @@ void resetOutputSaveDialog() {
 
 bool ChooseOutput(TToolOptions* dialog, QWidget* parent) {
     AppState& st = appState();
-    if (st.IsBatchRun)
-        return exporting::chooseOutputFromArguments(st);
-
     try {
         TQueryExport* main = mainWindow();
         if (!parent)
@@ -143,8 +140,8 @@ bool ChooseOutput(TToolOptions* dialog, QWidget* parent) {
         if (out.OutputFormat == exporting::kSpreadsheetInstance)
             return true;  // no file: the workbook goes to the desktop's application
         const bool spreadsheet = out.OutputFormat == exporting::kSpreadsheetFile;
-        if (!spreadsheet && out.OutputDelimiter == exporting::kTabWord)
-            out.OutputDelimiter = QStringLiteral("\t");  // the stored value keeps "TAB"
+        if (!spreadsheet)  // the stored value keeps "TAB"
+            out.OutputDelimiter = exporting::delimiterOfText(out.OutputDelimiter);
 
         OutputSaveDialogState& memory = outputSaveDialogState();
         const exporting::OutputSaveSetup setup =
@@ -207,7 +204,7 @@ void WriteDelimitedFile() {
         const std::int64_t written = exporting::writeDelimitedFile(
             *rows, options, db::UserFormats::system(), &painter);
         windows.restoreGrid();
-        if (written > 0 && !st.IsBatchRun)
+        if (written > 0)
             prompter().openWithDesktop(options.fileName, showOpenFailure);
     } catch (...) {
         ReportError(errorText());
@@ -226,8 +223,6 @@ void ExportToSpreadsheet(QAbstractItemView* grid) {
         *rows, options, db::UserFormats::system(), &painter);
     windows.restoreGrid();
     // The workbook is left with the user, as a spreadsheet application would show it.
-    if (st.IsBatchRun)
-        return;
     if (options.liveInstance)
         prompter().openWithDesktop(written, [written](const QString& message) {
             showLiveWorkbookFailure(written, message);

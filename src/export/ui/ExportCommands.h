@@ -24,7 +24,7 @@ void resetOutputSaveDialog();  // back to the start of a run (tests)
 // Settles AppState's output options for one export. Interactive: the options dialog
 // (`dialog`, by default the main window's), then, except for "XI", the save dialog with
 // the types of the chosen format, from ReportPath; the chosen file's folder becomes
-// ReportPath and is stored. A batch run takes the command-line arguments instead.
+// ReportPath and is stored.
 // False: stop (cancelled, or a message has been given).
 bool ChooseOutput(TToolOptions* dialog = nullptr, QWidget* parent = nullptr);
 
