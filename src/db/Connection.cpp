@@ -142,11 +142,35 @@ std::unique_ptr<RowSource> Connection::execute(const QString& sql) {
 // ---- Query
 
 void Query::open() {
-    result_.reset();
+    dropResult();
     std::unique_ptr<RowSource> rows = conn_.execute(sql_);
     if (!rows)
         throw DbError(kNoResultSetMessage);
     result_ = ResultSet::fetchAll(*rows);
+}
+
+void Query::close() {
+    dropResult();
+}
+
+void Query::dropResult() {
+    if (!result_)
+        return;
+    // A listener may remove itself while being told.
+    const auto listeners = dropListeners_;
+    for (const auto& [id, listener] : listeners)
+        listener();
+    result_.reset();
+}
+
+int Query::addResultDropListener(std::function<void()> listener) {
+    const int id = nextListenerId_++;
+    dropListeners_.emplace_back(id, std::move(listener));
+    return id;
+}
+
+void Query::removeResultDropListener(int id) {
+    std::erase_if(dropListeners_, [id](const auto& l) { return l.first == id; });
 }
 
 }  // namespace vnk::db

@@ -6,8 +6,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace vnk::db {
 
@@ -107,15 +110,25 @@ public:
     // Runs the statement and holds every row. A statement without a row set raises
     // DbError(kNoResultSetMessage).
     void open();
-    void close() { result_.reset(); }
+    void close();
     bool active() const { return result_ != nullptr; }
     ResultSet* result() { return result_.get(); }
     const ResultSet* result() const { return result_.get(); }
 
+    // Told just before the query lets go of a held result (close, or open of the next
+    // statement), while result() still answers: a view showing the rows lets go first.
+    // Returns an id for removeResultDropListener.
+    int addResultDropListener(std::function<void()> listener);
+    void removeResultDropListener(int id);
+
 private:
+    void dropResult();
+
     Connection& conn_;
     QString sql_;
     std::unique_ptr<ResultSet> result_;
+    std::vector<std::pair<int, std::function<void()>>> dropListeners_;
+    int nextListenerId_ = 1;
 };
 
 }  // namespace vnk::db

@@ -298,6 +298,31 @@ TEST_F(SqliteTest, StatementWithoutRowsRunsAndRaisesTheNoResultSetText) {
     EXPECT_EQ(conn_.execute(QStringLiteral("  -- nothing\n")), nullptr);
 }
 
+// A view that shows the query's rows is told before they go, while it can still let go.
+TEST_F(SqliteTest, QueryTellsItsListenersBeforeItDropsItsResult) {
+    Query q(conn_);
+    std::vector<std::string> told;
+    const int first = q.addResultDropListener([&] {
+        told.push_back(q.result() ? "held " + std::to_string(q.result()->recordCount()) : "gone");
+    });
+    const int second = q.addResultDropListener([&] { told.push_back("second"); });
+    q.setSql(QStringLiteral("SELECT 1 UNION ALL SELECT 2"));
+    q.open();  // nothing held yet: nobody is told
+    EXPECT_TRUE(told.empty());
+    q.setSql(QStringLiteral("SELECT 3"));
+    q.open();  // the next statement: the first result goes
+    EXPECT_EQ(told, (std::vector<std::string>{"held 2", "second"}));
+    q.removeResultDropListener(second);
+    q.setSql(QStringLiteral("SELECT nosuch FROM t"));
+    EXPECT_THROW(q.open(), DbError);  // a failing statement lets go of the old rows too
+    EXPECT_EQ(told.back(), "held 1");
+    EXPECT_FALSE(q.active());
+    told.clear();
+    q.close();  // nothing held: nobody is told
+    EXPECT_TRUE(told.empty());
+    q.removeResultDropListener(first);
+}
+
 TEST_F(SqliteTest, ErrorsCarrySqliteText) {
     const struct {
         const char* sql;

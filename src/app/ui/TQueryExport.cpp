@@ -138,6 +138,7 @@ TQueryExport::~TQueryExport() {
     if (g_main == this)
         g_main = nullptr;
     FormDestroy();
+    db::dm1().ADOQry1.removeResultDropListener(resultListener_);
 }
 
 // ---------------------------------------------------------------------------------
@@ -388,6 +389,8 @@ QWidget* TQueryExport::buildLowerArea() {
     box->addLayout(resultLine);
 
     dbgResult_ = new TResultGrid(lower);  // dbgResult
+    // The grid shows the one query's rows: it lets go of them before the query drops them.
+    resultListener_ = db::dm1().ADOQry1.addResultDropListener([this] { dbgResult_->clear(); });
     connect(dbgResult_, &TResultGrid::rowCounterChanged, this,
             [this](const QString& text) { setStatusText(1, text); });
     box->addWidget(dbgResult_, 1);

@@ -190,6 +190,7 @@ private:
     QToolButton* tbSaveResultToFile_ = nullptr;
     QToolButton* tbInsertParameter_ = nullptr;
     TResultGrid* dbgResult_ = nullptr;
+    int resultListener_ = 0;  // the grid's place among the query's listeners
     QLabel* statusPanels_[5] = {};
     QMenu* mOpen_ = nullptr;
     QMenu* mRecent_ = nullptr;

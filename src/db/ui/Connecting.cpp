@@ -71,11 +71,9 @@ QString conFilesFolder() {
     return folder + QStringLiteral("ConFiles/");
 }
 
-void closeConnection(TQueryExport* main) {
+void closeConnection() {
     db::Tdm1& dm = db::dm1();
-    if (main && main->resultGrid())
-        main->resultGrid()->clear();
-    dm.ADOQry1.close();
+    dm.ADOQry1.close();  // the grid lets go of the rows first
     if (dm.ADOConn1.isOpen())
         dm.ADOConn1.close();
 }
@@ -151,7 +149,7 @@ bool ConnectQueryFile(TQueryExport* main, const QString& connName, const QString
     AppState& st = appState();
     db::Connection& conn = db::dm1().ADOConn1;
     st.ConnString = connString;
-    closeConnection(main);
+    closeConnection();
 
     auto opened = [&] {
         st.ConnName = connName;

@@ -271,7 +271,7 @@ int TIBSelectDb::fnDBConnect() {
         const QString entry = selected.first()->text();
         // Retried while the provider says the login failed, until another outcome or Cancel.
         for (;;) {
-            closeConnection(main_);
+            closeConnection();
             if (main_)
                 main_->clearSchemaLists();
             st.ConnName.clear();

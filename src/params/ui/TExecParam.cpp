@@ -454,9 +454,8 @@ void TExecParam::addListItem(Row& row, const QString& item) {
 
 bool TExecParam::fillFromStatement(Row& row, const QString& statement) {
     db::Query& query = db::dm1().ADOQry1;
-    // The list runs on the query the grid shows: the grid lets go of the rows first.
-    if (TQueryExport* main = mainWindow())
-        main->resultGrid()->clear();
+    // The list runs on the query the grid shows; the grid lets go of the rows when the
+    // query closes.
     appState().ResultRowCount = 0;
     try {
         query.close();
